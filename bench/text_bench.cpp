@@ -12,8 +12,7 @@ Text IndexPage(int chapters) {
     Text page = "<html><head><title>" + Utf8ToGbk("鬼吹灯章节目录") + "</title></head><body>";
     for (int i = 1; i <= chapters; ++i) {
         page += "<li><a href=\"/book16112_" + std::to_string(100000 + i) + ".html\" title=\"" +
-                name + std::to_string(i) + "\">" + name + std::to_string(i) +
-                "</a></li>\r\n";
+                name + std::to_string(i) + "\">" + name + std::to_string(i) + "</a></li>\r\n";
     }
     return page + "</body></html>";
 }

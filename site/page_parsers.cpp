@@ -17,8 +17,7 @@ void Every(std::string_view text, const MarkerPair& markers, TextList& list) {
 // Whether the left marker occurs and a right marker follows it.
 bool Found(std::string_view text, const MarkerPair& markers) {
     const int left = FindText(text, markers.left, 1, true);
-    return left != -1 &&
-           FindText(text, markers.right, left + TextLength(markers.left), true) != -1;
+    return left != -1 && FindText(text, markers.right, left + TextLength(markers.left), true) != -1;
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 // A book as a search result entry or a listing entry shows it.
 struct FoundBook {
     Text bookId;
-    Text title;     // without 《》
+    Text title;  // without 《》
     Text author;
     Text authorId;  // listing entries only
 };
@@ -35,7 +35,7 @@ FoundBook ParseListingEntry(std::string_view entry);
 
 struct ChapterPage {
     Text title;
-    Text content;  // as it stands in the page, before cleaning
+    Text content;               // as it stands in the page, before cleaning
     bool contentFound = false;  // both content markers are there
 };
 ChapterPage ParseChapterPage(std::string_view page);

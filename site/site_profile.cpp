@@ -7,7 +7,9 @@
 
 namespace {
 
-Text Gbk(std::string_view utf8) { return Utf8ToGbk(utf8); }
+Text Gbk(std::string_view utf8) {
+    return Utf8ToGbk(utf8);
+}
 
 }  // namespace
 

@@ -27,24 +27,24 @@ struct MarkerPair {
 
 // The fixed markers of the four kinds of page, as GBK texts.
 struct SiteMarkers {
-    MarkerPair hitCount;        // search result page
-    MarkerPair resultEntry;     // search result page, every entry
-    MarkerPair resultBookId;    // result entry
-    MarkerPair resultTitle;     // result entry
-    MarkerPair resultAuthor;    // result entry
-    MarkerPair indexTitle;      // book index page
-    MarkerPair indexAuthor;     // book index page
-    MarkerPair listingEntry;    // listing page, every entry
-    MarkerPair listingBookId;   // listing entry
-    MarkerPair listingAuthorId; // listing entry
-    MarkerPair chapterTitle;    // chapter page ("</h2>" and one space)
-    MarkerPair chapterContent;  // chapter page, ends at ContentEndMarker
+    MarkerPair hitCount;         // search result page
+    MarkerPair resultEntry;      // search result page, every entry
+    MarkerPair resultBookId;     // result entry
+    MarkerPair resultTitle;      // result entry
+    MarkerPair resultAuthor;     // result entry
+    MarkerPair indexTitle;       // book index page
+    MarkerPair indexAuthor;      // book index page
+    MarkerPair listingEntry;     // listing page, every entry
+    MarkerPair listingBookId;    // listing entry
+    MarkerPair listingAuthorId;  // listing entry
+    MarkerPair chapterTitle;     // chapter page ("</h2>" and one space)
+    MarkerPair chapterContent;   // chapter page, ends at ContentEndMarker
 };
 const SiteMarkers& Markers();
 
 // The markers built from values cut out of a page.
-MarkerPair ChapterIdMarkers(std::string_view bookId);      // "/book" + id + "_" ... ".html"
-MarkerPair ListingTitleMarkers(std::string_view bookId);   // id + `.html" title="` ... `"`
+MarkerPair ChapterIdMarkers(std::string_view bookId);        // "/book" + id + "_" ... ".html"
+MarkerPair ListingTitleMarkers(std::string_view bookId);     // id + `.html" title="` ... `"`
 MarkerPair ListingAuthorMarkers(std::string_view authorId);  // the same after the author id
 
 // "<p>本书由幻侠小说网(" + BookHost + ")首发</p></div>"

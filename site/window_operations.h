@@ -26,7 +26,7 @@ struct JobInputs {
 };
 
 class WindowOperations {
-public:
+  public:
     virtual ~WindowOperations() = default;
 
     virtual void SetStatusText(const Text& text) = 0;

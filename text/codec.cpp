@@ -14,7 +14,7 @@
 namespace {
 
 class Iconv {
-public:
+  public:
     Iconv(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
     ~Iconv() {
         if (ok()) {
@@ -45,7 +45,7 @@ public:
         return in.size() - srcLeft;
     }
 
-private:
+  private:
     iconv_t handle_;
 };
 

@@ -19,7 +19,7 @@
 namespace {
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd = -1) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) {
@@ -31,7 +31,7 @@ public:
     int get() const { return fd_; }
     int release() { return std::exchange(fd_, -1); }
 
-private:
+  private:
     int fd_;
 };
 
@@ -70,8 +70,8 @@ bool EmptyFolder(int dirFd, int depth) {
             continue;
         }
         if (S_ISDIR(st.st_mode)) {
-            const int child = ::openat(dirFd, entry->d_name,
-                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int child =
+                ::openat(dirFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (child < 0 || depth > 256 || !EmptyFolder(child, depth + 1)) {
                 if (child >= 0 && depth > 256) {
                     ::close(child);
@@ -235,7 +235,8 @@ bool RemoveFile(std::string_view path) {
 
 Text SafeName(std::string_view name, int reservedBytes) {
     static constexpr std::string_view Forbidden = "\\/:*?\"<>|";
-    const std::size_t limit = reservedBytes >= 255 ? 1 : static_cast<std::size_t>(255 - reservedBytes);
+    const std::size_t limit =
+        reservedBytes >= 255 ? 1 : static_cast<std::size_t>(255 - reservedBytes);
     Text out;
     std::size_t utf8Size = 0;
     for (std::size_t i = 0; i < name.size();) {
@@ -244,8 +245,8 @@ Text SafeName(std::string_view name, int reservedBytes) {
         std::size_t pieceUtf8 = 1;
         std::size_t step = 1;
         if (c < 0x80) {
-            const bool bad = c < 0x20 || c == 0x7F || Forbidden.find(static_cast<char>(c)) !=
-                                                          std::string_view::npos;
+            const bool bad = c < 0x20 || c == 0x7F ||
+                             Forbidden.find(static_cast<char>(c)) != std::string_view::npos;
             piece.assign(1, bad ? '_' : static_cast<char>(c));
         } else if (CharSizeAt(name, i) == 2 &&
                    IsGbkPair(c, static_cast<unsigned char>(name[i + 1]))) {

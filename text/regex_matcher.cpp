@@ -10,6 +10,9 @@
 
 #include <pcre2.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -27,30 +30,61 @@ using CodePtr = std::unique_ptr<pcre2_code, CodeDeleter>;
 using MatchDataPtr = std::unique_ptr<pcre2_match_data, MatchDataDeleter>;
 using CompileContextPtr = std::unique_ptr<pcre2_compile_context, CompileContextDeleter>;
 
-// Appends the units of t to out.
-void ToUnits(std::string_view t, std::vector<PCRE2_UCHAR32>& out) {
+// Writes the units of t into out, which has room for t.size() units, and
+// returns how many it wrote.
+std::size_t ToUnits(std::string_view t, PCRE2_UCHAR32* out) {
     const auto* p = reinterpret_cast<const unsigned char*>(t.data());
     const std::size_t n = t.size();
-    out.reserve(out.size() + n);
     std::size_t i = 0;
+    std::size_t k = 0;
     while (i < n) {
+        // Pages are mostly ASCII markup: take eight plain bytes at a time.
+        if (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if ((word & 0x8080808080808080ull) == 0) {
+                for (int b = 0; b < 8; ++b) {
+                    out[k++] = p[i + b];
+                }
+                i += 8;
+                continue;
+            }
+        }
         const unsigned char c = p[i];
         if (c < 0x80) {
-            out.push_back(c);
+            out[k++] = c;
             ++i;
         } else if (i + 1 < n) {
-            out.push_back(0x10000u + c * 256u + p[i + 1]);
+            out[k++] = 0x10000u + c * 256u + p[i + 1];
             i += 2;
         } else {
-            out.push_back(0x100u + c);
+            out[k++] = 0x100u + c;
             ++i;
         }
     }
+    return k;
 }
+
+// Scratch room for the units of a subject, kept per thread: fresh memory is
+// slow to touch, and the job thread parses page after page.
+class UnitBuffer {
+  public:
+    PCRE2_UCHAR32* Room(std::size_t n) {
+        if (n > capacity_ || capacity_ > std::max<std::size_t>(n * 4, 1 << 20)) {
+            capacity_ = std::max<std::size_t>(n, 1024);
+            data_ = std::make_unique_for_overwrite<PCRE2_UCHAR32[]>(capacity_);
+        }
+        return data_.get();
+    }
+
+  private:
+    std::unique_ptr<PCRE2_UCHAR32[]> data_;
+    std::size_t capacity_ = 0;
+};
 
 // Walks a text forward by characters, keeping unit and byte offsets in step.
 class OffsetCursor {
-public:
+  public:
     explicit OffsetCursor(std::string_view text) : text_(text) {}
 
     std::size_t ByteOffset(std::size_t unit) {
@@ -59,29 +93,40 @@ public:
             byte_ = 0;
         }
         const auto* p = reinterpret_cast<const unsigned char*>(text_.data());
-        while (unit_ < unit && byte_ < text_.size()) {
-            byte_ += (p[byte_] >= 0x80 && byte_ + 1 < text_.size()) ? 2 : 1;
+        const std::size_t n = text_.size();
+        while (unit_ < unit && byte_ < n) {
+            // Eight plain bytes are eight units.
+            if (unit - unit_ >= 8 && byte_ + 8 <= n) {
+                std::uint64_t word;
+                std::memcpy(&word, p + byte_, 8);
+                if ((word & 0x8080808080808080ull) == 0) {
+                    byte_ += 8;
+                    unit_ += 8;
+                    continue;
+                }
+            }
+            byte_ += (p[byte_] >= 0x80 && byte_ + 1 < n) ? 2 : 1;
             ++unit_;
         }
         return byte_;
     }
 
-private:
+  private:
     std::string_view text_;
     std::size_t unit_ = 0;
     std::size_t byte_ = 0;
 };
 
+// Byte offsets of a match or group; pages never reach 4 GiB.
 struct Span {
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    bool set = false;
+    std::uint32_t begin = 1;
+    std::uint32_t end = 0;  // begin > end: the group took no part
 };
 
 }  // namespace
 
 struct RegexMatcher::Impl {
-    Text subject;
+    std::string_view subject;
     // For each match, stride spans: the whole match, then each capture group.
     std::vector<Span> spans;
     std::size_t stride = 0;
@@ -93,10 +138,10 @@ RegexMatcher::~RegexMatcher() = default;
 void RegexMatcher::Search(std::string_view pattern, std::string_view subject) {
     impl_->spans.clear();
     impl_->stride = 0;
-    impl_->subject = Text(subject);
+    impl_->subject = subject;
 
-    std::vector<PCRE2_UCHAR32> patternUnits;
-    ToUnits(pattern, patternUnits);
+    std::vector<PCRE2_UCHAR32> patternUnits(pattern.size() + 1);
+    patternUnits.resize(ToUnits(pattern, patternUnits.data()));
     CompileContextPtr context(pcre2_compile_context_create(nullptr));
     if (!context) {
         return;
@@ -116,21 +161,16 @@ void RegexMatcher::Search(std::string_view pattern, std::string_view subject) {
         return;
     }
 
-    // The unit buffer is the cost to watch on megabyte pages: reuse it.
-    thread_local std::vector<PCRE2_UCHAR32> units;
-    units.clear();
-    ToUnits(impl_->subject, units);
-    if (units.capacity() > (std::size_t{64} << 20)) {
-        units.shrink_to_fit();
-    }
+    thread_local UnitBuffer buffer;
+    PCRE2_UCHAR32* units = buffer.Room(impl_->subject.size());
+    const std::size_t unitCount = ToUnits(impl_->subject, units);
 
     OffsetCursor cursor(impl_->subject);
     const uint32_t pairs = pcre2_get_ovector_count(data.get());
     impl_->stride = pairs;
     PCRE2_SIZE start = 0;
-    while (start <= units.size()) {
-        const int rc = pcre2_match(code.get(), units.data(), units.size(), start, 0, data.get(),
-                                   nullptr);
+    while (start <= unitCount) {
+        const int rc = pcre2_match(code.get(), units, unitCount, start, 0, data.get(), nullptr);
         if (rc < 0) {
             break;  // no further match, or the engine gave up (match limit)
         }
@@ -142,9 +182,8 @@ void RegexMatcher::Search(std::string_view pattern, std::string_view subject) {
             Span span;
             if (ov[2 * k] != PCRE2_UNSET && ov[2 * k] <= ov[2 * k + 1]) {
                 OffsetCursor group = cursor;
-                span.begin = group.ByteOffset(ov[2 * k]);
-                span.end = group.ByteOffset(ov[2 * k + 1]);
-                span.set = true;
+                span.begin = static_cast<std::uint32_t>(group.ByteOffset(ov[2 * k]));
+                span.end = static_cast<std::uint32_t>(group.ByteOffset(ov[2 * k + 1]));
             }
             impl_->spans.push_back(span);
         }
@@ -161,12 +200,14 @@ Text RegexMatcher::SubMatchText(int i, int j) const {
     if (i < 1 || i > MatchCount() || j < 0 || static_cast<std::size_t>(j) >= impl_->stride) {
         return {};
     }
-    const Span& s = impl_->spans[static_cast<std::size_t>(i - 1) * impl_->stride +
-                                 static_cast<std::size_t>(j)];
-    return s.set ? impl_->subject.substr(s.begin, s.end - s.begin) : Text();
+    const Span& s =
+        impl_->spans[static_cast<std::size_t>(i - 1) * impl_->stride + static_cast<std::size_t>(j)];
+    return s.begin <= s.end ? Text(impl_->subject.substr(s.begin, s.end - s.begin)) : Text();
 }
 
-Text RegexMatcher::MatchText(int i) const { return SubMatchText(i, 0); }
+Text RegexMatcher::MatchText(int i) const {
+    return SubMatchText(i, 0);
+}
 
 int RegexMatcher::SubMatchCount() const {
     return MatchCount() == 0 ? 0 : static_cast<int>(impl_->stride) - 1;

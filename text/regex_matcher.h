@@ -8,23 +8,26 @@
 #include "text/text.h"
 
 class RegexMatcher {
-public:
+  public:
     RegexMatcher();
     ~RegexMatcher();
     RegexMatcher(const RegexMatcher&) = delete;
     RegexMatcher& operator=(const RegexMatcher&) = delete;
 
-    // Finds every match of pattern in subject; a pattern the engine rejects finds none.
+    // Finds every match of pattern in subject; a pattern the engine rejects
+    // finds none. The matcher reads subject again for the match texts, so
+    // subject must outlive it (or the next Search).
     void Search(std::string_view pattern, std::string_view subject);
     int MatchCount() const;
     // Text of match i (1-based); empty when there is none.
     Text MatchText(int i) const;
-    // Text of capture group j (1-based) of match i (1-based); empty when there is none.
+    // Text of capture group j (1-based; 0 is the whole match) of match i
+    // (1-based); empty when there is none.
     Text SubMatchText(int i, int j) const;
     // Number of capture groups of the first match.
     int SubMatchCount() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

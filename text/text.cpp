@@ -15,7 +15,9 @@ inline unsigned char Byte(std::string_view t, std::size_t i) {
     return static_cast<unsigned char>(t[i]);
 }
 
-inline bool IsAsciiSpaceAt(std::string_view t, std::size_t i) { return t[i] == ' '; }
+inline bool IsAsciiSpaceAt(std::string_view t, std::size_t i) {
+    return t[i] == ' ';
+}
 
 inline bool IsFullWidthSpaceAt(std::string_view t, std::size_t i) {
     return i + 1 < t.size() && Byte(t, i) == 0xA1 && Byte(t, i + 1) == 0xA1;
@@ -48,7 +50,9 @@ const Text& TextList::Item(int i) const {
     return items_[static_cast<std::size_t>(i - 1)];
 }
 
-int TextLength(std::string_view t) { return static_cast<int>(t.size()); }
+int TextLength(std::string_view t) {
+    return static_cast<int>(t.size());
+}
 
 Text JoinTexts(std::initializer_list<std::string_view> parts) {
     std::size_t size = 0;
@@ -63,7 +67,9 @@ Text JoinTexts(std::initializer_list<std::string_view> parts) {
     return out;
 }
 
-bool TextEquals(std::string_view a, std::string_view b) { return a == b; }
+bool TextEquals(std::string_view a, std::string_view b) {
+    return a == b;
+}
 
 Text TextLeft(std::string_view t, int n) {
     if (n <= 0) {
@@ -292,7 +298,9 @@ std::int32_t TextToInt(std::string_view t) {
     return static_cast<std::int32_t>(value);
 }
 
-Text NumberToText(std::int32_t n) { return std::to_string(n); }
+Text NumberToText(std::int32_t n) {
+    return std::to_string(n);
+}
 
 Text NumberToText(double x) {
     if (x == 0) {
@@ -309,7 +317,9 @@ Text IntToHexText(std::int32_t n) {
     return buffer;
 }
 
-Text BlankText(int n) { return n < 1 ? Text() : Text(static_cast<std::size_t>(n), ' '); }
+Text BlankText(int n) {
+    return n < 1 ? Text() : Text(static_cast<std::size_t>(n), ' ');
+}
 
 Text UrlEncode(std::string_view t) {
     static constexpr char hex[] = "0123456789ABCDEF";
@@ -328,14 +338,18 @@ Text UrlEncode(std::string_view t) {
     return out;
 }
 
-ByteBuffer TextToBytes(std::string_view t) { return ByteBuffer(t.begin(), t.end()); }
+ByteBuffer TextToBytes(std::string_view t) {
+    return ByteBuffer(t.begin(), t.end());
+}
 
 Text BytesToText(const ByteBuffer& b) {
     const auto end = std::find(b.begin(), b.end(), std::uint8_t{0});
     return Text(b.begin(), end);
 }
 
-int BytesLength(const ByteBuffer& b) { return static_cast<int>(b.size()); }
+int BytesLength(const ByteBuffer& b) {
+    return static_cast<int>(b.size());
+}
 
 ByteBuffer BytesLeft(const ByteBuffer& b, int n) {
     if (n <= 0) {
@@ -345,7 +359,9 @@ ByteBuffer BytesLeft(const ByteBuffer& b, int n) {
     return ByteBuffer(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(k));
 }
 
-ByteBuffer BlankBytes(int n) { return n <= 0 ? ByteBuffer() : ByteBuffer(static_cast<std::size_t>(n), 0); }
+ByteBuffer BlankBytes(int n) {
+    return n <= 0 ? ByteBuffer() : ByteBuffer(static_cast<std::size_t>(n), 0);
+}
 
 std::int32_t BitOr(std::initializer_list<std::int32_t> values) {
     std::int32_t out = 0;

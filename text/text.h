@@ -19,7 +19,7 @@ using ByteBuffer = std::vector<std::uint8_t>;
 
 // An ordered list of texts numbered from 1.
 class TextList {
-public:
+  public:
     TextList() = default;
     TextList(std::initializer_list<Text> items) : items_(items) {}
 
@@ -32,7 +32,7 @@ public:
     const std::vector<Text>& Items() const { return items_; }
     bool operator==(const TextList&) const = default;
 
-private:
+  private:
     std::vector<Text> items_;
 };
 
@@ -88,4 +88,6 @@ ByteBuffer JoinBytes(const Buffers&... parts) {
 std::int32_t BitOr(std::initializer_list<std::int32_t> values);
 
 // True when the byte leads a double-byte character.
-inline constexpr bool IsLeadByte(unsigned char c) { return c >= 0x80; }
+inline constexpr bool IsLeadByte(unsigned char c) {
+    return c >= 0x80;
+}

@@ -40,10 +40,10 @@ Text ReplacePairs(std::string_view text, std::initializer_list<ReplacePair> pair
 }
 
 Text EscapeForPattern(std::string_view marker) {
-    const Text first = ReplacePairs(marker, {{"?", "\\?"}, {"*", "\\*"}, {"+", "\\+"},
-                                             {"[", "\\["}, {"]", "\\]"}});
-    return ReplacePairs(first, {{"(", "\\("}, {")", "\\)"}, {"{", "\\{"}, {"}", "\\}"},
-                                {QuotePlaceholder, "\""}});
+    const Text first = ReplacePairs(
+        marker, {{"?", "\\?"}, {"*", "\\*"}, {"+", "\\+"}, {"[", "\\["}, {"]", "\\]"}});
+    return ReplacePairs(
+        first, {{"(", "\\("}, {")", "\\)"}, {"{", "\\{"}, {"}", "\\}"}, {QuotePlaceholder, "\""}});
 }
 
 void AllTextsBetween(std::string_view text, std::string_view left, std::string_view right,

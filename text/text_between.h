@@ -10,8 +10,8 @@ inline constexpr std::string_view QuotePlaceholder = "#引号";
 
 // The text between the first left at or after start and the first right after
 // it; empty when either is missing. Letters compare without case by default.
-Text TextBetween(std::string_view text, std::string_view left, std::string_view right, int start = 1,
-                 bool caseSensitive = false);
+Text TextBetween(std::string_view text, std::string_view left, std::string_view right,
+                 int start = 1, bool caseSensitive = false);
 
 // Empties list, then appends the text between each left/right pair, in page order.
 void AllTextsBetween(std::string_view text, std::string_view left, std::string_view right,

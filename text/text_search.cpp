@@ -21,7 +21,9 @@ inline unsigned char Fold(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c | 0x20) : c;
 }
 
-inline bool IsLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+inline bool IsLetter(unsigned char c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
 
 bool SameBytes(const unsigned char* a, const unsigned char* b, std::size_t n, bool ignoreCase) {
     if (!ignoreCase) {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 class TextSearcher {
-public:
+  public:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
     // text and needle must outlive the searcher.
@@ -21,7 +21,7 @@ public:
     bool IsCharStart(std::size_t known, std::size_t pos) const;
     bool MatchesAt(std::size_t pos) const;
 
-private:
+  private:
     std::size_t NextCandidate(std::size_t from) const;
 
     const unsigned char* text_;

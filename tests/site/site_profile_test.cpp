@@ -8,7 +8,9 @@
 
 namespace {
 
-Text G(std::string_view utf8) { return Utf8ToGbk(utf8); }
+Text G(std::string_view utf8) {
+    return Utf8ToGbk(utf8);
+}
 
 TEST(SiteUrls, Templates) {
     const Text base = "http://www.hxnovel.test";
@@ -92,7 +94,8 @@ TEST(BookIndexPageTest, BookIdHoldingADoubleByteCharacter) {
 }
 
 TEST(ListingPageTest, EntriesWithAndWithoutAuthorLink) {
-    const Text page = G(R"html(<div class="nrrk"><a href="/book201.html" title="盗墓笔记">盗墓笔记</a>
+    const Text page =
+        G(R"html(<div class="nrrk"><a href="/book201.html" title="盗墓笔记">盗墓笔记</a>
 <a href="/user55.html" title="南派三叔">南派三叔</a><span>连载</span></div>
 <div class="nrrk"><a href="/book202.html" title="无作者">无作者</a><span>完结</span></div>)html");
     TextList entries;
@@ -110,7 +113,8 @@ TEST(ListingPageTest, EntriesWithAndWithoutAuthorLink) {
 }
 
 TEST(ChapterPageTest, TitleContentAndCleaning) {
-    const Text page = G(R"html(<h2 id="htmltimu">第一章 开始</h2> <div id="htmlContent" class="contentbox"><P>一&nbsp;二</P><p>三<br/></p><p>本书由幻侠小说网(www.hxnovel.test)首发</p></div>)html");
+    const Text page = G(
+        R"html(<h2 id="htmltimu">第一章 开始</h2> <div id="htmlContent" class="contentbox"><P>一&nbsp;二</P><p>三<br/></p><p>本书由幻侠小说网(www.hxnovel.test)首发</p></div>)html");
     const ChapterPage chapter = ParseChapterPage(page);
     EXPECT_EQ(chapter.title, G("第一章 开始"));
     EXPECT_TRUE(chapter.contentFound);

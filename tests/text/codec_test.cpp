@@ -24,7 +24,9 @@ TEST(Codec, BrokenInputNeverHidesASeparator) {
     EXPECT_TRUE(IsGbkPair(0xB9, 0xED));
     // What GBK cannot write becomes '?', one per character; broken UTF-8 too.
     EXPECT_EQ(Utf8ToGbk("a😀b"), "a?b");
-    EXPECT_EQ(Utf8ToGbk("a\xE9" "b"), "a?b");
+    EXPECT_EQ(Utf8ToGbk("a\xE9"
+                        "b"),
+              "a?b");
     EXPECT_EQ(Utf8ToGbk(std::string("a\0b", 3)), "ab");
 }
 

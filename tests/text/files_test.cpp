@@ -15,10 +15,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Text G(std::string_view utf8) { return Utf8ToGbk(utf8); }
+Text G(std::string_view utf8) {
+    return Utf8ToGbk(utf8);
+}
 
 class FilesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() /
                 ("files_test_" + std::to_string(::getpid()) + "_" +
@@ -57,7 +59,9 @@ TEST_F(FilesTest, FolderExistsByProbe) {
 
 TEST_F(FilesTest, GbkNamesReachTheDiskAsUtf8) {
     // 0x5C as a trail byte is no separator: convert before turning '\' into '/'.
-    const Text name = "\x81\x5C" "1";  // one GBK character whose trail is 0x5C, then "1"
+    const Text name =
+        "\x81\x5C"
+        "1";  // one GBK character whose trail is 0x5C, then "1"
     ASSERT_TRUE(CreateFolder(Path("") + name));
     EXPECT_TRUE(fs::is_directory(root_ / GbkToUtf8(name)));
     EXPECT_FALSE(CreateFolder(Path("") + name));  // exists already
@@ -153,8 +157,8 @@ TEST(SafeName, Table) {
         {"name. . ", "name"},
         {".hidden", ".hidden"},
         {"../../etc", ".._.._etc"},
-        {"\x81/", "__"},                      // no character of GBK, then a separator
-        {"ok\xB9", "ok_"},                    // lone lead byte
+        {"\x81/", "__"},    // no character of GBK, then a separator
+        {"ok\xB9", "ok_"},  // lone lead byte
         {G("《鬼吹灯》"), G("《鬼吹灯》")},
     };
     for (const Case& c : cases) {
@@ -175,7 +179,10 @@ TEST(SafeName, Table) {
 
 TEST(SafeName, AnyInputGivesOneHarmlessComponent) {
     std::mt19937 random(12345);
-    const std::string alphabet = std::string("./\\:*?\"<>| \t\x01\x7F" "aZ") + "\xA1\xB9\xED\x81\x5C";
+    const std::string alphabet = std::string(
+                                     "./\\:*?\"<>| \t\x01\x7F"
+                                     "aZ") +
+                                 "\xA1\xB9\xED\x81\x5C";
     for (int round = 0; round < 5000; ++round) {
         Text in;
         const int length = static_cast<int>(random() % 300);

@@ -8,7 +8,9 @@
 
 namespace {
 
-Text G(std::string_view utf8) { return Utf8ToGbk(utf8); }
+Text G(std::string_view utf8) {
+    return Utf8ToGbk(utf8);
+}
 
 TextList All(std::string_view text, std::string_view left, std::string_view right) {
     TextList list{"stale"};
@@ -18,10 +20,10 @@ TextList All(std::string_view text, std::string_view left, std::string_view righ
 
 TEST(TextBetween, FirstLeftThenFirstRight) {
     EXPECT_EQ(TextBetween("<a>x</a><a>y</a>", "<a>", "</a>"), "x");
-    EXPECT_EQ(TextBetween("abc", "<", ">"), "");     // no left
-    EXPECT_EQ(TextBetween("<abc", "<", ">"), "");    // no right after left
-    EXPECT_EQ(TextBetween("<>", "<", ">"), "");      // right follows directly
-    EXPECT_EQ(TextBetween("> <x", "<", ">"), "");    // right only before left
+    EXPECT_EQ(TextBetween("abc", "<", ">"), "");   // no left
+    EXPECT_EQ(TextBetween("<abc", "<", ">"), "");  // no right after left
+    EXPECT_EQ(TextBetween("<>", "<", ">"), "");    // right follows directly
+    EXPECT_EQ(TextBetween("> <x", "<", ">"), "");  // right only before left
     EXPECT_EQ(TextBetween("<TITLE>t</TITLE>", "<title>", "</title>"), "t");
     EXPECT_EQ(TextBetween("<TITLE>t</TITLE>", "<title>", "</title>", 1, true), "");
     EXPECT_EQ(TextBetween(R"(a title="T" b)", "title=#引号", "#引号"), "T");
@@ -55,7 +57,12 @@ TEST(AllTextsBetween, EveryPairInPageOrder) {
 TEST(AllTextsBetween, MatchesNeverStartOrEndInsideACharacter) {
     // 0x81 0x61 is one character whose trail byte is 'a': a marker "a" must not
     // find it, and case folding must not touch it.
-    const Text page = "\x81" "a" "<x>1</x>" "\x81" "A<x>2</x>";
+    const Text page =
+        "\x81"
+        "a"
+        "<x>1</x>"
+        "\x81"
+        "A<x>2</x>";
     EXPECT_EQ(All(page, "a<x>", "</x>").Count(), 0);
     EXPECT_EQ(All(page, "<x>", "</x>"), (TextList{"1", "2"}));
     // A full stop is one whole character, and the item keeps its bytes.

@@ -9,7 +9,9 @@
 
 namespace {
 
-Text G(std::string_view utf8) { return Utf8ToGbk(utf8); }
+Text G(std::string_view utf8) {
+    return Utf8ToGbk(utf8);
+}
 
 TEST(FindText, PositionsAndStarts) {
     struct Case {
@@ -22,16 +24,16 @@ TEST(FindText, PositionsAndStarts) {
     const Case cases[] = {
         {"abcabc", "c", 1, false, 3},
         {"abcabc", "c", 4, false, 6},
-        {"abcabc", "c", 0, false, 3},    // start 0 searches the whole text
-        {"abcabc", "c", -7, false, 3},   // so does a negative start
-        {"abc", "c", 4, false, -1},      // start past the end
-        {"abc", "", 4, false, -1},       // even for an empty needle
+        {"abcabc", "c", 0, false, 3},   // start 0 searches the whole text
+        {"abcabc", "c", -7, false, 3},  // so does a negative start
+        {"abc", "c", 4, false, -1},     // start past the end
+        {"abc", "", 4, false, -1},      // even for an empty needle
         {"abc", "", 1, false, 1},
-        {"abc", "", 3, false, 1},        // empty needle: 1 whatever the start
+        {"abc", "", 3, false, 1},  // empty needle: 1 whatever the start
         {"", "", 1, false, -1},
         {"abc", "abcd", 1, false, -1},
-        {"xABc", "abc", 1, true, 2},     // capitals in the text
-        {"xabc", "ABC", 1, true, 2},     // capitals in the needle
+        {"xABc", "abc", 1, true, 2},  // capitals in the text
+        {"xabc", "ABC", 1, true, 2},  // capitals in the needle
         {"xABc", "abc", 1, false, -1},
         {G("ａ"), G("Ａ"), 1, true, -1},  // full-width letters never fold
         // 0xED is the trail of 鬼; "\xED" on its own is not found inside it...
@@ -39,11 +41,20 @@ TEST(FindText, PositionsAndStarts) {
         // ...but is where it stands on its own: "鬼" then a lone 0xED at the end.
         {gui + "\xED", "\xED", 1, false, 3},
         // The trail byte of a pair may be an ASCII letter: "\x81" "a" is one character.
-        {"\x81" "ab", "a", 1, false, -1},
-        {"\x81" "ab", "b", 1, false, 3},
-        {"\x81" "ab", "A", 1, true, -1},
+        {"\x81"
+         "ab",
+         "a", 1, false, -1},
+        {"\x81"
+         "ab",
+         "b", 1, false, 3},
+        {"\x81"
+         "ab",
+         "A", 1, true, -1},
         // A start in the middle of a pair begins a new walk there.
-        {gui + "a", "\xED" "a", 2, false, 2},
+        {gui + "a",
+         "\xED"
+         "a",
+         2, false, 2},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FindText(c.t, c.needle, c.start, c.ignoreCase), c.expected)
@@ -56,19 +67,29 @@ TEST(FindText, LongPagesAgreeWithTheCharacterWalk) {
     // needle byte pair occurs at many offsets of both parities.
     Text page;
     for (int i = 0; i < 300; ++i) {
-        page += (i % 3 == 0) ? "\xB9\xED" : (i % 3 == 1 ? "x" : "\xED" "a");
+        page += (i % 3 == 0) ? "\xB9\xED"
+                             : (i % 3 == 1 ? "x"
+                                           : "\xED"
+                                             "a");
     }
     int expectedCount = 0;
     // Reference walk.
     for (std::size_t i = 0; i < page.size();) {
-        if (page.compare(i, 2, "\xED" "a") == 0) {
+        if (page.compare(i, 2,
+                         "\xED"
+                         "a") == 0) {
             ++expectedCount;
         }
         i += (static_cast<unsigned char>(page[i]) >= 0x80 && i + 1 < page.size()) ? 2 : 1;
     }
     int count = 0;
-    for (int pos = FindText(page, "\xED" "a"); pos != -1;
-         pos = FindText(page, "\xED" "a", pos + 2)) {
+    for (int pos = FindText(page,
+                            "\xED"
+                            "a");
+         pos != -1; pos = FindText(page,
+                                   "\xED"
+                                   "a",
+                                   pos + 2)) {
         ++count;
     }
     // Every search restarts the walk at pos + 2, a character start after a match.
@@ -107,13 +128,21 @@ TEST(TextSpaces, TrimAndRemove) {
         {"\ta\r\n", "\ta\r\n", "\ta\r\n"},  // tabs and line ends are no spaces
         {"a b\xB9", "a b", "ab"},           // a lone lead byte at the end goes
         // Bytes 0xA1 0xA1 that straddle two characters are no space.
-        {"\xB0\xA1\xA1" "x", "\xB0\xA1\xA1" "x", "\xB0\xA1\xA1" "x"},
+        {"\xB0\xA1\xA1"
+         "x",
+         "\xB0\xA1\xA1"
+         "x",
+         "\xB0\xA1\xA1"
+         "x"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(TrimSpaces(c.in), c.trimmed) << c.in;
         EXPECT_EQ(RemoveAllSpaces(c.in), c.removed) << c.in;
     }
-    EXPECT_EQ(ToLowerText("AbC\x81" "A"), "abc\x81" "A");  // trail bytes keep their case
+    EXPECT_EQ(ToLowerText("AbC\x81"
+                          "A"),
+              "abc\x81"
+              "A");  // trail bytes keep their case
 }
 
 TEST(ReplaceText, CountsCaseAndNoLooping) {
@@ -121,13 +150,17 @@ TEST(ReplaceText, CountsCaseAndNoLooping) {
     EXPECT_EQ(ReplaceText("a<P>b<p>", "<p>", "_", 1, Unlimited, true), "a<P>b_");
     EXPECT_EQ(ReplaceText("xxx", "x", "y", 1, 1), "yxx");
     EXPECT_EQ(ReplaceText("xxx", "x", "y", 2), "xyy");
-    EXPECT_EQ(ReplaceText("ab", "a", "aa"), "aab");  // the replacement is not searched again
+    EXPECT_EQ(ReplaceText("ab", "a", "aa"), "aab");   // the replacement is not searched again
     EXPECT_EQ(ReplaceText("aaaa", "aa", "b"), "bb");  // occurrences do not overlap
     EXPECT_EQ(ReplaceText("abc", "", "x"), "abc");
     EXPECT_EQ(ReplaceText("abc", "b", "x", 1, 0), "abc");
     EXPECT_EQ(ReplaceText("abc", "b", "x", 9), "abc");
-    EXPECT_EQ(ReplaceText("\x81" "a", "a", "x"), "\x81" "a");  // a trail byte is no match
-    EXPECT_EQ(ReplaceText("ab\xB9", "a", "x"), "xb");          // the lone lead byte is dropped
+    EXPECT_EQ(ReplaceText("\x81"
+                          "a",
+                          "a", "x"),
+              "\x81"
+              "a");                                    // a trail byte is no match
+    EXPECT_EQ(ReplaceText("ab\xB9", "a", "x"), "xb");  // the lone lead byte is dropped
 }
 
 TEST(SplitText, EmptyItemsAndEnds) {
@@ -159,9 +192,9 @@ TEST(Numbers, TextToIntAndBack) {
         {"\t\n 9", 9},
         {"abc", 0},
         {"", 0},
-        {G("１２３"), 123},               // full-width digits
-        {G("　－５"), -5},               // full-width space and minus
-        {"4294967297", 1},                // wraps in 32 bits
+        {G("１２３"), 123},  // full-width digits
+        {G("　－５"), -5},   // full-width space and minus
+        {"4294967297", 1},   // wraps in 32 bits
         {"2147483648", INT32_MIN},
         {"-2147483648", INT32_MIN},
     };
