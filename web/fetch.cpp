@@ -82,18 +82,23 @@ struct Response {
     std::size_t headerBytes = 0;
 };
 
-size_t OnBody(char* data, size_t size, size_t count, void* user) {
+// The callbacks run inside libcurl's C code: nothing may be thrown through it.
+size_t OnBody(char* data, size_t size, size_t count, void* user) noexcept {
     auto& response = *static_cast<Response*>(user);
     const size_t n = size * count;
     if (n > MaxBodyBytes - response.body.size()) {
         response.bodyTooLarge = true;
         return 0;  // anything short of n ends the transfer
     }
-    response.body.insert(response.body.end(), data, data + n);
+    try {
+        response.body.insert(response.body.end(), data, data + n);
+    } catch (...) {
+        return 0;
+    }
     return n;
 }
 
-size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+size_t OnHeader(char* data, size_t size, size_t count, void* user) noexcept {
     auto& response = *static_cast<Response*>(user);
     const size_t n = size * count;
     response.headerBytes += n;
@@ -111,7 +116,11 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         response.body.clear();
     }
     if (!line.empty()) {
-        response.headerLines.emplace_back(line);
+        try {
+            response.headerLines.emplace_back(line);
+        } catch (...) {
+            return 0;
+        }
     }
     return n;
 }
