@@ -21,7 +21,7 @@
 
 namespace {
 
-// Stand-ins for the platform client's defaults.
+// Transport limits.
 constexpr long ConnectTimeoutSeconds = 60;
 constexpr long IdleTimeoutSeconds = 30;  // a transfer that receives nothing this long ends
 constexpr long MaxRedirects = 20;
