@@ -1,5 +1,6 @@
-// The two hosts of the novel site. The site profile builds every URL from
-// them, and the sample site answers for them.
+// The two host names of the novel site: the book host serves book index,
+// listing and chapter pages, the search host the search result page. Shared by
+// the site profile and the sample site, so both always name the same hosts.
 #pragma once
 
 #include <string_view>
