@@ -58,7 +58,15 @@ FoundBook ParseListingEntry(std::string_view entry) {
     book.bookId = First(entry, Markers().listingBookId);
     book.title = First(entry, ListingTitleMarkers(book.bookId));
     book.authorId = First(entry, Markers().listingAuthorId);
-    book.author = First(entry, ListingAuthorMarkers(book.authorId));
+    // The author's title attribute follows the author link. Searched in the
+    // whole entry, the marker authorId + `.html" title="` would also match the
+    // book's own link whenever the book id ends in the author id, and give
+    // the book's title as the author. Without an author link the whole entry
+    // is searched, so the author is the title of its first ".html" link.
+    const int authorLink = FindText(entry, Markers().listingAuthorId.left, 1, true);
+    const std::string_view authorPart =
+        authorLink == -1 ? entry : entry.substr(static_cast<std::size_t>(authorLink - 1));
+    book.author = First(authorPart, ListingAuthorMarkers(book.authorId));
     return book;
 }
 

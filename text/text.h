@@ -29,7 +29,9 @@ class TextList {
     void Append(Text item) { items_.push_back(std::move(item)); }
     void Clear() { items_.clear(); }
 
-    const std::vector<Text>& Items() const { return items_; }
+    const std::vector<Text>& Items() const& { return items_; }
+    // A temporary list's items would dangle in a range-for: name the list first.
+    const std::vector<Text>& Items() const&& = delete;
     bool operator==(const TextList&) const = default;
 
   private:

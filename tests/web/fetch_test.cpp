@@ -154,7 +154,7 @@ TEST_F(FetchTest, CallerHeaderLinesAndDefaults) {
         EXPECT_EQ(request.Header("User-Agent"), c.agent);
         const bool agentInBlock = FindText(block, "user-agent:", 1, true) != -1;
         EXPECT_EQ(request.Headers.size(),
-                  1u + (agentInBlock ? 0u : 1u) + SplitText(block, "\r\n").Items().size());
+                  1u + (agentInBlock ? 0u : 1u) + static_cast<std::size_t>(SplitText(block, "\r\n").Count()));
         EXPECT_TRUE(request.Head.ends_with("\r\n" + block + "\r\n"));
     }
 }
