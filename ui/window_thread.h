@@ -1,0 +1,104 @@
+// The one road from a job thread to the window thread.
+//
+// A call made on the window thread runs at once. A call made on a job thread
+// is posted to the window thread (queued, never blocking-queued: the window
+// thread may itself be waiting for this very job to stop) and the job waits
+// until it has run, or until the job is asked to stop, whichever comes first.
+// A call whose job has been stopped is dropped when the window thread reaches
+// it; so is every call still queued when the window object goes away.
+//
+// The window object must outlive the jobs that post to it: job control stops
+// a job before the window is destroyed.
+#pragma once
+
+#include <QObject>
+#include <QThread>
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <utility>
+
+#include "web/job_stop.h"
+
+namespace window_thread_detail {
+
+// What a job's call waits on.
+class Waiter {
+  public:
+    // The call ran on the window thread.
+    void MarkRan();
+    // The call is gone, run or dropped; wakes the job either way.
+    void MarkGone();
+    // True when the call ran; false when it was dropped or the stop came first.
+    bool Wait(const std::stop_token& stop);
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable woken_;
+    bool ran_ = false;
+    bool gone_ = false;
+};
+
+// Lives as long as some copy of the posted call; its end releases the job even
+// when Qt deletes the call without running it.
+class Ticket {
+  public:
+    explicit Ticket(std::shared_ptr<Waiter> waiter) : waiter_(std::move(waiter)) {}
+    ~Ticket() { waiter_->MarkGone(); }
+    Ticket(const Ticket&) = delete;
+    Ticket& operator=(const Ticket&) = delete;
+    void MarkRan() { waiter_->MarkRan(); }
+
+  private:
+    std::shared_ptr<Waiter> waiter_;
+};
+
+// Queues fn to run on context's thread; it is dropped with context.
+void Post(QObject* context, std::function<void()> fn);
+
+inline bool OnWindowThreadNow(const QObject* context) {
+    return QThread::currentThread() == context->thread();
+}
+
+}  // namespace window_thread_detail
+
+// Runs fn on the thread of context (the window) for the calling job. True when
+// it ran; false when the job was stopped first, or the call was dropped.
+template <class Fn>
+bool RunOnWindowThread(QObject* context, Fn fn) {
+    using namespace window_thread_detail;
+    if (OnWindowThreadNow(context)) {
+        fn();
+        return true;
+    }
+    const std::stop_token stop = CurrentJobStop();
+    if (stop.stop_requested()) {
+        return false;
+    }
+    auto waiter = std::make_shared<Waiter>();
+    Post(context, [ticket = std::make_shared<Ticket>(waiter), stop, fn = std::move(fn)]() mutable {
+        if (stop.stop_requested()) {
+            return;
+        }
+        fn();
+        ticket->MarkRan();
+    });
+    return waiter->Wait(stop);
+}
+
+// Like RunOnWindowThread, for a call with a result: fallback when it did not run.
+template <class R, class Fn>
+R ReadOnWindowThread(QObject* context, R fallback, Fn fn) {
+    if (window_thread_detail::OnWindowThreadNow(context)) {
+        return fn();
+    }
+    // Shared, since a stopped job may return while the window thread still holds the call.
+    auto result = std::make_shared<R>(fallback);
+    if (!RunOnWindowThread(context, [result, fn = std::move(fn)]() mutable { *result = fn(); })) {
+        return fallback;
+    }
+    return *result;
+}
