@@ -107,8 +107,8 @@ TEST(ListingPageTest, EntriesWithAndWithoutAuthorLink) {
     EXPECT_EQ(first.authorId, "55");
     EXPECT_EQ(first.author, G("南派三叔"));
     // A book id that ends in the author id does not make the book's title the author.
-    const FoundBook clash = ParseListingEntry(
-        G(R"html(<a href="/book1255.html" title="书名">书名</a><a href="/user55.html" title="作者">)html"));
+    const FoundBook clash = ParseListingEntry(G(
+        R"html(<a href="/book1255.html" title="书名">书名</a><a href="/user55.html" title="作者">)html"));
     EXPECT_EQ(clash.authorId, "55");
     EXPECT_EQ(clash.author, G("作者"));
     // Without an author link the author is the title of the first ".html" link.
