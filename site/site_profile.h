@@ -6,6 +6,7 @@
 #include <array>
 #include <string_view>
 
+#include "site/site_categories.h"
 #include "site/site_hosts.h"
 #include "text/text.h"
 
@@ -57,23 +58,6 @@ Text BookNameOf(std::string_view title);
 
 // "<p>" becomes four spaces and "</p>" CR LF, in any case; nothing else changes.
 Text CleanChapterText(std::string_view content);
-
-struct Category {
-    std::string_view caption;  // UTF-8, as the drop-down shows it
-    std::string_view slug;
-};
-inline constexpr std::array<Category, 10> CategoryTable{{
-    {"最新更新", ""},
-    {"玄幻奇幻", "xuanhuan_"},
-    {"都市情感", "dushi_"},
-    {"悬疑小说", "xuanyi_"},
-    {"科幻小说", "kehuan_"},
-    {"网游小说", "wangyou_"},
-    {"武侠仙侠", "xianxia_"},
-    {"惊悚小说", "jingsong_"},
-    {"历史小说", "lishi_"},
-    {"军事小说", "junshi_"},
-}};
 
 // Looks the GBK caption up by exact equality; a caption that is not in the
 // table leaves slug as it was.

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include "site/site_categories.h"
 #include "ui/book_list.h"
 #include "ui/edit_boxes.h"
 #include "ui/progress_bar.h"
@@ -116,9 +117,10 @@ void MainWindow::BuildControls() {
     categoryCombo_ = Place(new QComboBox(this), "组合框1", {512, 8, 96, 20});
     categoryCombo_->setEditable(false);
     categoryCombo_->setFont(YaHei(12));
-    for (const char* caption : {"最新更新", "玄幻奇幻", "都市情感", "悬疑小说", "科幻小说",
-                                "网游小说", "武侠仙侠", "惊悚小说", "历史小说", "军事小说"}) {
-        categoryCombo_->addItem(QString::fromUtf8(caption));
+    // The captions are the keys the catalogue job looks the category up by.
+    for (const Category& category : CategoryTable) {
+        categoryCombo_->addItem(QString::fromUtf8(category.caption.data(),
+                                                  static_cast<qsizetype>(category.caption.size())));
     }
     categoryCombo_->setCurrentIndex(0);
     categoryCombo_->setMaxVisibleItems(categoryCombo_->count());

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "site/site_categories.h"
 #include "site/site_hosts.h"
 #include "text/codec.h"
 
@@ -15,23 +16,6 @@ namespace sample_site {
 namespace {
 
 constexpr long long ChapterIdBase = 100000;
-
-struct Category {
-    std::string_view Caption;
-    std::string_view Slug;
-};
-constexpr std::array<Category, 10> Categories = {{
-    {"最新更新", ""},
-    {"玄幻奇幻", "xuanhuan_"},
-    {"都市情感", "dushi_"},
-    {"悬疑小说", "xuanyi_"},
-    {"科幻小说", "kehuan_"},
-    {"网游小说", "wangyou_"},
-    {"武侠仙侠", "xianxia_"},
-    {"惊悚小说", "jingsong_"},
-    {"历史小说", "lishi_"},
-    {"军事小说", "junshi_"},
-}};
 
 constexpr std::array<std::string_view, 7> SeriesNames = {
     "鬼吹灯之沙海古城", "鬼吹灯之雪岭灯影",   "鬼吹灯之南疆虫谷", "鬼吹灯之黄河夜渡",
@@ -424,8 +408,8 @@ Text PageHead(const Text& title) {
 
 Text CategoryNav() {
     Text nav = "<div class=\"nav\"><a href=\"/\">" + G("首页") + "</a>";
-    for (const Category& c : Categories) {
-        nav += " | <a href=\"/" + std::string(c.Slug) + "novel_9_1.html\">" + G(c.Caption) + "</a>";
+    for (const Category& c : CategoryTable) {
+        nav += " | <a href=\"/" + std::string(c.slug) + "novel_9_1.html\">" + G(c.caption) + "</a>";
     }
     return nav + "</div>\r\n";
 }
@@ -590,8 +574,8 @@ SitePage ListingPage(int category, int pageNumber) {
     const std::vector<int> ids = ListingBooks(category);
     const int pages =
         (static_cast<int>(ids.size()) + BooksPerListingPage - 1) / BooksPerListingPage;
-    const Text caption = G(Categories[category].Caption);
-    const std::string slug(Categories[category].Slug);
+    const Text caption = G(CategoryTable[category].caption);
+    const std::string slug(CategoryTable[category].slug);
 
     Text body = PageHead(caption + "_" + SiteName()) + CategoryNav();
     body += "<div class=\"booklist\"><h2>" + caption + "</h2>\r\n";
@@ -760,8 +744,8 @@ std::optional<SitePage> ListingRoute(std::string_view path) {
     if (!pageNumber || *pageNumber < 1 || *pageNumber > 9999) {
         return std::nullopt;
     }
-    for (std::size_t c = 0; c < Categories.size(); ++c) {
-        if (Categories[c].Slug == slug) {
+    for (std::size_t c = 0; c < CategoryTable.size(); ++c) {
+        if (CategoryTable[c].slug == slug) {
             return ListingPage(static_cast<int>(c), *pageNumber);
         }
     }
@@ -785,7 +769,7 @@ std::optional<BookFacts> FindBook(std::string_view id) {
     facts.Name = book->Name;
     facts.Author = AuthorOf(*book);
     facts.AuthorId = AuthorIdOf(*book);
-    facts.Slug = book->Category == 0 ? "" : std::string(Categories[book->Category].Slug);
+    facts.Slug = book->Category == 0 ? "" : std::string(CategoryTable[book->Category].slug);
     facts.Chapters = book->Chapters;
     return facts;
 }
