@@ -252,6 +252,15 @@ TEST_F(SampleSiteTest, ChapterTitlesThatTripFileNames) {
     EXPECT_EQ(awkward.at(0).size(), 300u);
     EXPECT_NE(awkward.at(1).find('\x01'), Text::npos);
     EXPECT_NE(awkward.at(1).find('\x7F'), Text::npos);
+
+    // Whole characters whose second byte is a backslash or a vertical bar.
+    const std::vector<Text> trails = titles(PathTrailBytes);
+    ASSERT_EQ(trails.size(), 4u);
+    EXPECT_EQ(GbkToUtf8(trails.at(0)), "第一章 淺");
+    EXPECT_EQ(GbkToUtf8(trails.at(1)), "第二章 東西");
+    EXPECT_EQ(trails.at(2), "\x81\x5C\x81\x5C");
+    EXPECT_EQ(GbkToUtf8(trails.at(2)), "乗乗");
+    EXPECT_EQ(GbkToUtf8(FindBook(std::to_string(PathTrailBytes))->Name), "尾字节淺東测试");
 }
 
 TEST_F(SampleSiteTest, InvalidGbkBytes) {

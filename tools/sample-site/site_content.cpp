@@ -276,6 +276,12 @@ std::optional<Book> MakeBook(int id) {
         case NoChapters:
             book.Name = G("空目录测试");
             break;
+        case PathTrailBytes:
+            // 淺 is 0x9C 0x5C and 東 is 0x96 0x7C: whole characters whose
+            // second byte alone would read as '\' and '|'.
+            book.Name = G("尾字节") + "\x9C\x5C\x96\x7C" + G("测试");
+            book.Chapters = 4;
+            break;
         default:
             return std::nullopt;
     }
@@ -285,7 +291,7 @@ std::optional<Book> MakeBook(int id) {
 const std::vector<int>& SpecialIds() {
     static const std::vector<int> ids = [] {
         std::vector<int> out;
-        for (int id = 9001; id <= 9017; ++id) {
+        for (int id = 9001; id <= 9018; ++id) {
             out.push_back(id);
         }
         return out;
@@ -337,6 +343,17 @@ Text ChapterTitle(const Book& book, int n) {
                 // Ends on a lead byte: the walk takes the '<' after it as its
                 // trail, so the title's end marker is not found.
                 return G("第四章 残缺") + "\x81";
+            }
+            break;
+        case PathTrailBytes:
+            if (n == 1) {
+                return G("第一章 ") + "\x9C\x5C";  // ends on the byte of '\'
+            }
+            if (n == 2) {
+                return G("第二章 ") + "\x96\x7C" + G("西");
+            }
+            if (n == 3) {
+                return "\x81\x5C\x81\x5C";  // 乗乗
             }
             break;
         case LongAndControlTitles:
