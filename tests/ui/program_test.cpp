@@ -126,8 +126,9 @@ class ProgramTest : public QObject {
         QTRY_COMPARE(window_->StatusText(), QStringLiteral("状态：下载完成"));
         QCOMPARE(list->Cell(0, 6), QStringLiteral("下载完成"));
         QCOMPARE(list->Cell(0, 5), QString::number(book->Chapters));
-        QVERIFY(window_->MenuAction(MenuItem::DownloadSelected)->isEnabled());
-        QVERIFY(window_->MenuAction(MenuItem::DeleteSelected)->isEnabled());
+        // The job enables the two items after its last status text.
+        QTRY_VERIFY(window_->MenuAction(MenuItem::DownloadSelected)->isEnabled());
+        QTRY_VERIFY(window_->MenuAction(MenuItem::DeleteSelected)->isEnabled());
         const fs::path folder = root_ / GbkToUtf8(SafeName(BookNameOf(book->Name)));
         QCOMPARE(static_cast<int>(std::distance(fs::directory_iterator(folder), {})),
                  book->Chapters);
