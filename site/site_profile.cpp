@@ -57,8 +57,35 @@ const SiteMarkers& Markers() {
     return markers;
 }
 
+namespace {
+
+// A value cut from a page, or typed, goes into a marker of the pattern engine
+// as itself: the characters that the engine's markers leave active (. ^ $ |
+// and the backslash) get a backslash of their own, so that no book id can
+// change the pattern that finds the chapter ids. The rest is made literal by
+// the engine's own escaping.
+Text LiteralInPattern(std::string_view value) {
+    Text out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        if (c >= 0x80 && i + 1 < value.size()) {
+            out.append(value.substr(i, 2));  // a trail byte is never a pattern character
+            ++i;
+            continue;
+        }
+        if (std::string_view(".^$|\\").find(static_cast<char>(c)) != std::string_view::npos) {
+            out.push_back('\\');
+        }
+        out.push_back(static_cast<char>(c));
+    }
+    return out;
+}
+
+}  // namespace
+
 MarkerPair ChapterIdMarkers(std::string_view bookId) {
-    return {JoinTexts({"/book", bookId, "_"}), ".html"};
+    return {JoinTexts({"/book", LiteralInPattern(bookId), "_"}), ".html"};
 }
 
 MarkerPair ListingTitleMarkers(std::string_view bookId) {

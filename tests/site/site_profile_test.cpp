@@ -84,6 +84,27 @@ TEST(BookIndexPageTest, TitleAuthorAndChapterIds) {
     EXPECT_FALSE(ParseBookIndexPage("").titleFound);
 }
 
+TEST(BookIndexPageTest, ABookIdNeverActsAsAPattern) {
+    // Ids come from pages: whatever they hold, they match only themselves.
+    struct Case {
+        Text id;
+        Text page;
+        TextList expected;
+    };
+    const Case cases[] = {
+        {"1.2", "/book1x2_5.html /book1.2_6.html", {"6"}},
+        {"a|b", "/booka_1.html /book|b_2.html /booka|b_3.html", {"3"}},
+        {"^9$", "/book^9$_4.html", {"4"}},
+        {"\\(", "/book\\(_8.html", {"8"}},
+        {"x\\", "/bookx\\_9.html", {"9"}},
+    };
+    for (const Case& c : cases) {
+        TextList ids;
+        ChapterIdsOf(c.page, c.id, ids);
+        EXPECT_EQ(ids, c.expected) << c.id;
+    }
+}
+
 TEST(BookIndexPageTest, BookIdHoldingADoubleByteCharacter) {
     // The id's bytes become part of a run-time marker of the pattern engine.
     const Text id = G("书") + "7";
