@@ -3,6 +3,7 @@
 
 #include "site/site_profile.h"
 #include "text/text_between.h"
+#include "web/job_stop.h"
 
 namespace {
 
@@ -10,8 +11,9 @@ Text First(std::string_view text, const MarkerPair& markers) {
     return TextBetween(text, markers.left, markers.right);
 }
 
+// Pages come whole into a job; a stop of the job cuts a long page short.
 void Every(std::string_view text, const MarkerPair& markers, TextList& list) {
-    AllTextsBetween(text, markers.left, markers.right, list);
+    AllTextsBetween(text, markers.left, markers.right, list, CurrentJobStop());
 }
 
 // Whether the left marker occurs and a right marker follows it.

@@ -10,6 +10,8 @@
 
 #include <pcre2.h>
 
+#include <stop_token>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -32,12 +34,21 @@ using CompileContextPtr = std::unique_ptr<pcre2_compile_context, CompileContextD
 
 // Writes the units of t into out, which has room for t.size() units, and
 // returns how many it wrote.
-std::size_t ToUnits(std::string_view t, PCRE2_UCHAR32* out) {
+// Gives up, returning 0, when stop is requested (looked at once a megabyte).
+std::size_t ToUnits(std::string_view t, PCRE2_UCHAR32* out, const std::stop_token& stop = {}) {
+    constexpr std::size_t CheckEvery = std::size_t{1} << 20;
     const auto* p = reinterpret_cast<const unsigned char*>(t.data());
     const std::size_t n = t.size();
     std::size_t i = 0;
     std::size_t k = 0;
+    std::size_t nextCheck = CheckEvery;
     while (i < n) {
+        if (i >= nextCheck) {
+            if (stop.stop_requested()) {
+                return 0;
+            }
+            nextCheck += CheckEvery;
+        }
         // Pages are mostly ASCII markup: take eight plain bytes at a time.
         if (i + 8 <= n) {
             std::uint64_t word;
@@ -135,7 +146,8 @@ struct RegexMatcher::Impl {
 RegexMatcher::RegexMatcher() : impl_(std::make_unique<Impl>()) {}
 RegexMatcher::~RegexMatcher() = default;
 
-void RegexMatcher::Search(std::string_view pattern, std::string_view subject) {
+void RegexMatcher::Search(std::string_view pattern, std::string_view subject,
+                          const std::stop_token& stop) {
     impl_->spans.clear();
     impl_->stride = 0;
     impl_->subject = subject;
@@ -163,13 +175,16 @@ void RegexMatcher::Search(std::string_view pattern, std::string_view subject) {
 
     thread_local UnitBuffer buffer;
     PCRE2_UCHAR32* units = buffer.Room(impl_->subject.size());
-    const std::size_t unitCount = ToUnits(impl_->subject, units);
+    const std::size_t unitCount = ToUnits(impl_->subject, units, stop);
+    if (stop.stop_requested()) {
+        return;
+    }
 
     OffsetCursor cursor(impl_->subject);
     const uint32_t pairs = pcre2_get_ovector_count(data.get());
     impl_->stride = pairs;
     PCRE2_SIZE start = 0;
-    while (start <= unitCount) {
+    while (start <= unitCount && !stop.stop_requested()) {
         const int rc = pcre2_match(code.get(), units, unitCount, start, 0, data.get(), nullptr);
         if (rc < 0) {
             break;  // no further match, or the engine gave up (match limit)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <stop_token>
 
 #include "text/text.h"
 
@@ -16,8 +17,10 @@ class RegexMatcher {
 
     // Finds every match of pattern in subject; a pattern the engine rejects
     // finds none. The matcher reads subject again for the match texts, so
-    // subject must outlive it (or the next Search).
-    void Search(std::string_view pattern, std::string_view subject);
+    // subject must outlive it (or the next Search). A stop request ends the
+    // search early, with the matches found so far.
+    void Search(std::string_view pattern, std::string_view subject,
+                const std::stop_token& stop = {});
     int MatchCount() const;
     // Text of match i (1-based); empty when there is none.
     Text MatchText(int i) const;

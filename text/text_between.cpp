@@ -48,11 +48,16 @@ Text EscapeForPattern(std::string_view marker) {
 
 void AllTextsBetween(std::string_view text, std::string_view left, std::string_view right,
                      TextList& list) {
+    AllTextsBetween(text, left, right, list, std::stop_token());
+}
+
+void AllTextsBetween(std::string_view text, std::string_view left, std::string_view right,
+                     TextList& list, const std::stop_token& stop) {
     list.Clear();
     RegexMatcher matcher;
     const Text pattern =
         JoinTexts({EscapeForPattern(left), "([\\s|\\S]*?)", EscapeForPattern(right)});
-    matcher.Search(pattern, text);
+    matcher.Search(pattern, text, stop);
     const int count = matcher.MatchCount();
     for (int i = 1; i <= count; ++i) {
         list.Append(matcher.SubMatchText(i, 1));

@@ -3,6 +3,8 @@
 // engine, so that . ^ $ | and \ in a marker keep their pattern meaning).
 #pragma once
 
+#include <stop_token>
+
 #include "text/text.h"
 
 // Markers may write a double quote as this placeholder.
@@ -16,6 +18,10 @@ Text TextBetween(std::string_view text, std::string_view left, std::string_view 
 // Empties list, then appends the text between each left/right pair, in page order.
 void AllTextsBetween(std::string_view text, std::string_view left, std::string_view right,
                      TextList& list);
+// The same, giving up with the items found so far when stop is requested:
+// a job cutting a huge page stops promptly.
+void AllTextsBetween(std::string_view text, std::string_view left, std::string_view right,
+                     TextList& list, const std::stop_token& stop);
 
 // A chain of case-insensitive replacements, each pair working on the result of
 // the one before; a pair with an empty find text changes nothing.

@@ -76,6 +76,20 @@ TEST(AllTextsBetween, MatchesNeverStartOrEndInsideACharacter) {
     EXPECT_EQ(All("<x>1</x>\xB9", "<x>", "</x>"), (TextList{"1"}));
 }
 
+TEST(AllTextsBetween, AStopRequestCutsTheWalkShort) {
+    Text page;
+    for (int i = 0; i < 200000; ++i) {
+        page += "<a>" + std::to_string(i) + "</a>";
+    }
+    std::stop_source source;
+    TextList list;
+    AllTextsBetween(page, "<a>", "</a>", list, source.get_token());
+    EXPECT_EQ(list.Count(), 200000);
+    source.request_stop();
+    AllTextsBetween(page, "<a>", "</a>", list, source.get_token());
+    EXPECT_EQ(list.Count(), 0);
+}
+
 TEST(RegexMatcher, MatchAndGroupTexts) {
     RegexMatcher m;
     EXPECT_EQ(m.MatchCount(), 0);
