@@ -94,6 +94,10 @@ BookListView::BookListView(QWidget* parent) : QTreeWidget(parent) {
     colours.setColor(QPalette::Text, Qt::black);
     setPalette(colours);
 
+    frame_.setSingleShot(true);
+    frame_.setInterval(FrameMs);
+    connect(&frame_, &QTimer::timeout, this, &BookListView::EndFrame);
+
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (current != nullptr) {
             emit CurrentRowMoved(indexOfTopLevelItem(current));
@@ -102,6 +106,7 @@ BookListView::BookListView(QWidget* parent) : QTreeWidget(parent) {
 }
 
 int BookListView::AddRow() {
+    PaceRepaints();
     auto* item = new QTreeWidgetItem;
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     for (int c = 0; c < ColumnCount; ++c) {
@@ -135,6 +140,38 @@ QString BookListView::Cell(int row, int column) const {
         return {};
     }
     return item->data(column, WholeTextRole).toString();
+}
+
+void BookListView::PaceRepaints() {
+    if (!frame_.isActive()) {
+        frame_.start();
+        return;
+    }
+    if (!held_) {
+        // Painting skips a widget whose updates are off and leaves its old
+        // pixels; turning them on again repaints the whole list once.
+        held_ = true;
+        setUpdatesEnabled(false);
+    }
+}
+
+void BookListView::EndFrame() {
+    if (held_) {
+        held_ = false;
+        setUpdatesEnabled(true);
+        // What changed during this frame is painted now; a change during the
+        // next one waits for its end.
+        frame_.start();
+    }
+}
+
+void BookListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                               const QList<int>& roles) {
+    PaceRepaints();
+    // Rows have one height, the font's (uniform row heights): a new text
+    // never changes it, so the tree view's measuring of the first row's
+    // cells, which it does on every change of that row, is left out.
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
 }
 
 void BookListView::mousePressEvent(QMouseEvent* event) {

@@ -4,6 +4,7 @@
 // sorting and no editing.
 #pragma once
 
+#include <QTimer>
 #include <QTreeWidget>
 
 class BookListView : public QTreeWidget {
@@ -30,6 +31,16 @@ class BookListView : public QTreeWidget {
 
     static constexpr int MaxShownLength = 259;
 
+    // A job changes the list hundreds of times a second (a row for every book
+    // found, a count for every chapter saved), far faster than anyone can
+    // see, and painting the rows after each change would cost more than the
+    // job itself. So the list is painted at most once per frame while changes
+    // keep coming: the first change after a quiet frame shows at once, later
+    // ones at the end of the frame, together. Called before each change the
+    // window operations make; changing a cell calls it by itself.
+    void PaceRepaints();
+    static constexpr int FrameMs = 40;
+
   signals:
     // The right mouse button was released over the rows or the empty space
     // below them, after the list selected the row under the pointer.
@@ -40,4 +51,12 @@ class BookListView : public QTreeWidget {
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+
+  private:
+    void EndFrame();
+
+    QTimer frame_;
+    bool held_ = false;  // painting waits for the end of the frame
 };

@@ -81,6 +81,7 @@ int QtWindowOperations::ListSelectedRow() {
 void QtWindowOperations::ListSelectRow(int row) {
     RunOnWindowThread(&window_, [w = &window_, row] {
         BookListView* list = w->BookList();
+        list->PaceRepaints();
         if (row < 0) {
             list->clearSelection();
             return;
@@ -98,6 +99,7 @@ void QtWindowOperations::ListSelectRow(int row) {
 void QtWindowOperations::ListDeleteRow(int row) {
     RunOnWindowThread(&window_, [w = &window_, row] {
         BookListView* list = w->BookList();
+        list->PaceRepaints();
         if (list->Row(row) != nullptr) {
             delete list->takeTopLevelItem(row);
         }
@@ -105,12 +107,16 @@ void QtWindowOperations::ListDeleteRow(int row) {
 }
 
 void QtWindowOperations::ListClear() {
-    RunOnWindowThread(&window_, [w = &window_] { w->BookList()->clear(); });
+    RunOnWindowThread(&window_, [w = &window_] {
+        w->BookList()->PaceRepaints();
+        w->BookList()->clear();
+    });
 }
 
 void QtWindowOperations::ListEnsureVisible(int row) {
     RunOnWindowThread(&window_, [w = &window_, row] {
         if (QTreeWidgetItem* item = w->BookList()->Row(row); item != nullptr) {
+            w->BookList()->PaceRepaints();
             w->BookList()->scrollToItem(item, QAbstractItemView::EnsureVisible);
         }
     });

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +39,19 @@ QString ShownText(const QWidget* w) {
     return {};
 }
 
+// Counts the paint events of one widget.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -59,6 +73,7 @@ class MainWindowTest : public QObject {
     void radiosRaiseClickAlsoWhenChecked();
     void rightClickSelectsTheRowUnderThePointer();
     void rowFocusEventOnlyWhenTheCurrentRowMoves();
+    void fastListChangesArePaintedOncePerFrame();
     void closingRaisesClosed();
 
   private:
@@ -394,6 +409,34 @@ void MainWindowTest::rowFocusEventOnlyWhenTheCurrentRowMoves() {
     QTest::keyClick(list, Qt::Key_Down);
     QCOMPARE(focused.size(), 2);
     QCOMPARE(focused.last().at(0).toInt(), 1);
+}
+
+void MainWindowTest::fastListChangesArePaintedOncePerFrame() {
+    BookListView* list = window_->BookList();
+    ShowAndActivate();
+    PaintCounter paints(list->viewport());
+    QTest::qWait(3 * BookListView::FrameMs);
+
+    // Changes as a job makes them, the event loop running between two calls.
+    paints.count = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 200; ++i) {
+        list->PaceRepaints();
+        list->SetCell(list->AddRow(), 5, QString::number(i));
+        QCoreApplication::processEvents();
+    }
+    const qint64 busyMs = clock.elapsed();
+    // The first change is painted at once, later ones at most once a frame.
+    QVERIFY2(paints.count <= busyMs / BookListView::FrameMs + 2,
+             qPrintable(QStringLiteral("%1 paints in %2 ms").arg(paints.count).arg(busyMs)));
+
+    // A change is always painted in the end, and the list paints again.
+    const int before = paints.count;
+    list->SetCell(0, 6, QStringLiteral("last"));
+    QTRY_VERIFY(paints.count > before);
+    QTRY_VERIFY(list->updatesEnabled());
+    QCOMPARE(list->Cell(199, 5), QStringLiteral("199"));
 }
 
 void MainWindowTest::closingRaisesClosed() {
