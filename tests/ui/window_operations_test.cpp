@@ -98,6 +98,8 @@ class WindowOperationsTest : public QObject {
     void statusMenuAndJobInputs();
     void jobCallsTakeEffectInOrder();
     void stoppedJobCallsReturnAtOnceAndAreDropped();
+    void callsQueuedWhenTheWindowGoesAreDropped();
+    void aJobCallingWithoutPauseLeavesTheWindowItsEvents();
     void questionFromJobLeavesTheWindowUsable_data();
     void questionFromJobLeavesTheWindowUsable();
     void stopClosesTheOpenQuestion();
@@ -355,6 +357,46 @@ void WindowOperationsTest::stoppedJobCallsReturnAtOnceAndAreDropped() {
     QTest::qWait(50);
     QCOMPARE(window_->BookList()->topLevelItemCount(), 0);
     QCOMPARE(window_->StatusText(), QStringLiteral("状态：准备就绪"));
+}
+
+void WindowOperationsTest::callsQueuedWhenTheWindowGoesAreDropped() {
+    std::atomic<bool> calling{false};
+    std::atomic<int> added{0};
+    Job job([&] {
+        calling = true;
+        added = ops_->ListAddRow();  // queued; the window thread runs no events
+    });
+    while (!calling) {
+        std::this_thread::yield();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    QVERIFY(!job.Done());
+    // The window goes with the call still queued: the job is released, the
+    // call never runs.
+    window_.reset();
+    QVERIFY(job.DoneWithoutEvents());
+    QCOMPARE(added.load(), -1);
+    ops_.reset();
+    QTest::qWait(20);
+}
+
+void WindowOperationsTest::aJobCallingWithoutPauseLeavesTheWindowItsEvents() {
+    // The window thread runs a job's calls back to back while they come, but
+    // not for so long that its timers stop ticking.
+    std::atomic<int> ticks{0};
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+    timer.start(10);
+    std::atomic<long> calls{0};
+    Job job([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (ticks < 5 && std::chrono::steady_clock::now() < giveUp) {
+            ops_->GetProgress();
+            ++calls;
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(job.Done(), 30000);
+    QVERIFY2(ticks >= 5, qPrintable(QStringLiteral("%1 ticks in %2 calls").arg(ticks).arg(calls)));
 }
 
 void WindowOperationsTest::questionFromJobLeavesTheWindowUsable_data() {
