@@ -296,7 +296,7 @@ WindowDriver::TimedWalk WindowDriver::CategoryWalk(int pages) {
     RunUntil([&] { return JobFinished() && window_->StatusText() == done; }, 600000);
     QObject::disconnect(counting);
     walk.complete = window_->StatusText() == done &&
-                    window_->BookList()->topLevelItemCount() == pages * BooksPerListingPage;
+                    window_->BookList()->rowCount() == pages * BooksPerListingPage;
     controller_->Operations().ListClear();
     return walk;
 }

@@ -81,47 +81,19 @@ int QtWindowOperations::ListSelectedRow() {
 }
 
 void QtWindowOperations::ListSelectRow(int row) {
-    RunOnWindowThread(calls_, [w = &window_, row] {
-        BookListView* list = w->BookList();
-        list->PaceRepaints();
-        if (row < 0) {
-            list->clearSelection();
-            return;
-        }
-        if (QTreeWidgetItem* item = list->Row(row); item != nullptr) {
-            // Moving the current row raises BookListRowFocused, whose handler
-            // scrolls; scrolling here as well covers a row that was current already.
-            list->setCurrentItem(item, 0,
-                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-            list->scrollToItem(item);
-        }
-    });
+    RunOnWindowThread(calls_, [w = &window_, row] { w->BookList()->SelectRow(row); });
 }
 
 void QtWindowOperations::ListDeleteRow(int row) {
-    RunOnWindowThread(calls_, [w = &window_, row] {
-        BookListView* list = w->BookList();
-        list->PaceRepaints();
-        if (list->Row(row) != nullptr) {
-            delete list->takeTopLevelItem(row);
-        }
-    });
+    RunOnWindowThread(calls_, [w = &window_, row] { w->BookList()->DeleteRow(row); });
 }
 
 void QtWindowOperations::ListClear() {
-    RunOnWindowThread(calls_, [w = &window_] {
-        w->BookList()->PaceRepaints();
-        w->BookList()->clear();
-    });
+    RunOnWindowThread(calls_, [w = &window_] { w->BookList()->Clear(); });
 }
 
 void QtWindowOperations::ListEnsureVisible(int row) {
-    RunOnWindowThread(calls_, [w = &window_, row] {
-        if (QTreeWidgetItem* item = w->BookList()->Row(row); item != nullptr) {
-            w->BookList()->PaceRepaints();
-            w->BookList()->scrollToItem(item, QAbstractItemView::EnsureVisible);
-        }
-    });
+    RunOnWindowThread(calls_, [w = &window_, row] { w->BookList()->EnsureVisible(row); });
 }
 
 void QtWindowOperations::SetMenuItemEnabled(MenuItem item, bool enabled) {
