@@ -15,6 +15,7 @@
 #include <functional>
 #include <latch>
 
+#include "site/catalogue_job.h"
 #include "site/download_job.h"
 #include "site/job_control.h"
 #include "site/site_profile.h"
@@ -58,6 +59,43 @@ class NoOpWindow final : public WindowOperations {
 
   private:
     ListedBook book_;
+};
+
+// Reads the inputs of a category walk and counts the rows it adds.
+class WalkWindow final : public WindowOperations {
+  public:
+    WalkWindow(int pages, std::vector<Clock::time_point>& rows) : pages_(pages), rows_(rows) {}
+
+    void SetStatusText(const Text&) override {}
+    void SetProgress(int) override {}
+    int GetProgress() override { return 0; }
+    void SetTimerPeriod(JobTimer, int) override {}
+    int ListAddRow() override {
+        rows_.push_back(Clock::now());
+        return static_cast<int>(rows_.size()) - 1;
+    }
+    void ListSetCell(int, int, const Text&) override {}
+    Text ListGetCell(int, int) override { return {}; }
+    int ListSelectedRow() override { return -1; }
+    void ListSelectRow(int) override {}
+    void ListDeleteRow(int) override {}
+    void ListClear() override {}
+    void ListEnsureVisible(int) override {}
+    void SetMenuItemEnabled(MenuItem, bool) override {}
+    void ShowMessage(const Text&) override {}
+    void ShowInfo(const Text&) override {}
+    bool AskYesNo(const Text&) override { return false; }
+    JobInputs ReadJobInputs() override {
+        JobInputs inputs;
+        inputs.byCategory = true;
+        inputs.pages = NumberToText(pages_);
+        inputs.category = Utf8ToGbk("最新更新");
+        return inputs;
+    }
+
+  private:
+    int pages_;
+    std::vector<Clock::time_point>& rows_;
 };
 
 // A 10 ms timer on the window thread that keeps the longest gap between ticks.
@@ -128,6 +166,29 @@ DownloadRun HeadlessDownload(const Text& programDirectory, const ListedBook& boo
     DownloadRun run{MillisBetween(start, end), CountFiles(NativeFolder(programDirectory, book)),
                     ProcessCpuMs() - cpu};
     DeleteFolderTree(BookFolder(programDirectory, book));
+    ReleaseJobState(state);
+    return run;
+}
+
+HeadlessWalkRun HeadlessWalk(int pages) {
+    HeadlessWalkRun run;
+    run.rows.reserve(static_cast<std::size_t>(pages) * BooksPerListingPage);
+    WalkWindow window(pages, run.rows);
+    JobState state;
+    InitialiseJobState(state);
+    std::latch ended(1);
+    const double cpu = ProcessCpuMs();
+    run.start = Clock::now();
+    {
+        JobThread job(
+            [&](JobContext& context) {
+                CatalogueJob(context);
+                ended.count_down();
+            },
+            window, state, Text());
+        ended.wait();
+    }
+    run.cpuMs = ProcessCpuMs() - cpu;
     ReleaseJobState(state);
     return run;
 }
@@ -290,10 +351,14 @@ WindowDriver::TimedWalk WindowDriver::CategoryWalk(int pages) {
                                  walk.rows.push_back(now);
                              }
                          });
+    const double cpu = ProcessCpuMs();
+    const double windowCpu = ThreadCpuMs();
     walk.start = Clock::now();
     controller_->FetchCommand();
     const QString done = QStringLiteral("状态：获取完成");
     RunUntil([&] { return JobFinished() && window_->StatusText() == done; }, 600000);
+    walk.cpuMs = ProcessCpuMs() - cpu;
+    walk.windowCpuMs = ThreadCpuMs() - windowCpu;
     QObject::disconnect(counting);
     walk.complete = window_->StatusText() == done &&
                     window_->BookList()->rowCount() == pages * BooksPerListingPage;

@@ -43,6 +43,16 @@ struct DownloadRun {
 // afterwards.
 DownloadRun HeadlessDownload(const Text& programDirectory, const ListedBook& book);
 
+// CatalogueJob walking pages listing pages of 最新更新 with a window that does
+// nothing (rows are counted, not shown): the job's own cost. Times as rows
+// would appear.
+struct HeadlessWalkRun {
+    Clock::time_point start;
+    std::vector<Clock::time_point> rows;
+    double cpuMs = 0;
+};
+HeadlessWalkRun HeadlessWalk(int pages);
+
 // Writes a curl config that fetches every chapter of the book into outputFolder.
 void WriteCurlConfig(const std::string& path, const ListedBook& book,
                      const std::string& outputFolder);
@@ -81,6 +91,8 @@ class WindowDriver : public QObject {
         Clock::time_point start;
         std::vector<Clock::time_point> rows;  // when each row appeared
         bool complete = false;                // every row there and "状态：获取完成" shown
+        double cpuMs = 0;                     // of the whole process meanwhile
+        double windowCpuMs = 0;               // of the window thread meanwhile
     };
     // A walk of pages listing pages of 最新更新 through the Fetch command.
     TimedWalk CategoryWalk(int pages);

@@ -185,6 +185,7 @@ void StallFigure(const Options& options, WindowDriver& driver) {
 // ---------------------------------------------------------------- figure 3
 
 struct WalkTimes {
+    double cpuMs = 0;
     double totalMs = 0;
     double firstHundredMsPerRow = 0;
     double lastHundredMsPerRow = 0;
@@ -219,6 +220,7 @@ WalkTimes FetchesAlone() {
     }
     std::vector<Clock::time_point> rows;
     rows.reserve(WalkRows);
+    const double cpu = ProcessCpuMs();
     const Clock::time_point start = Clock::now();
     for (std::size_t k = 0; k < urls.size(); ++k) {
         const Text page = FetchPage(urls[k]);
@@ -226,31 +228,42 @@ WalkTimes FetchesAlone() {
             rows.push_back(Clock::now());
         }
     }
-    return rows.size() == WalkRows ? TimesOf(start, rows) : WalkTimes{};
+    WalkTimes times = rows.size() == WalkRows ? TimesOf(start, rows) : WalkTimes{};
+    times.cpuMs = ProcessCpuMs() - cpu;
+    return times;
 }
 
 void WalkFigure(const Options& options, WindowDriver& driver) {
     std::printf("\n[3] Category walk: %d listing pages, %d rows, %d fetches\n", WalkPages, WalkRows,
                 WalkPages + WalkRows);
-    std::printf("  %-4s %12s %12s   ms/row first 100, last 100: window | fetches\n", "run",
-                "window", "fetches");
+    std::printf("  %-4s %12s %12s %12s   ms/row first 100, last 100: window | fetches\n", "run",
+                "window", "no-op window", "fetches");
     FetchesAlone();  // warm, not counted
-    std::vector<double> window, alone, winFirst, winLast, aloneFirst, aloneLast;
+    std::vector<double> window, headless, alone, winFirst, winLast, aloneFirst, aloneLast;
+    std::vector<double> windowCpu, windowThreadCpu, headlessCpu, aloneCpu;
     bool complete = true;
     for (int i = 1; i <= std::max(3, options.repeat / 2); ++i) {
         const WindowDriver::TimedWalk walk = driver.CategoryWalk(WalkPages);
         const WalkTimes w = TimesOf(walk.start, walk.rows);
+        const HeadlessWalkRun job = HeadlessWalk(WalkPages);
+        const WalkTimes h = TimesOf(job.start, job.rows);
         const WalkTimes f = FetchesAlone();
-        complete = complete && walk.complete && w.totalMs > 0 && f.totalMs > 0;
+        complete = complete && walk.complete && w.totalMs > 0 && f.totalMs > 0 &&
+                   job.rows.size() == WalkRows;
         window.push_back(w.totalMs);
+        headless.push_back(h.totalMs);
         alone.push_back(f.totalMs);
+        windowCpu.push_back(walk.cpuMs);
+        windowThreadCpu.push_back(walk.windowCpuMs);
+        headlessCpu.push_back(job.cpuMs);
+        aloneCpu.push_back(f.cpuMs);
         winFirst.push_back(w.firstHundredMsPerRow);
         winLast.push_back(w.lastHundredMsPerRow);
         aloneFirst.push_back(f.firstHundredMsPerRow);
         aloneLast.push_back(f.lastHundredMsPerRow);
-        std::printf("  %-4d %9.0f ms %9.0f ms   %.3f, %.3f | %.3f, %.3f\n", i, w.totalMs, f.totalMs,
-                    w.firstHundredMsPerRow, w.lastHundredMsPerRow, f.firstHundredMsPerRow,
-                    f.lastHundredMsPerRow);
+        std::printf("  %-4d %9.0f ms %9.0f ms %9.0f ms   %.3f, %.3f | %.3f, %.3f\n", i, w.totalMs,
+                    h.totalMs, f.totalMs, w.firstHundredMsPerRow, w.lastHundredMsPerRow,
+                    f.firstHundredMsPerRow, f.lastHundredMsPerRow);
     }
     const double ratio = Median(window) / Median(alone);
     const double growth = Median(winLast) / Median(winFirst);
@@ -260,6 +273,12 @@ void WalkFigure(const Options& options, WindowDriver& driver) {
         "  ms/row through the window: first hundred %.3f, last hundred %.3f -> %.3f "
         "(fetches alone: %.3f, %.3f)\n",
         Median(winFirst), Median(winLast), growth, Median(aloneFirst), Median(aloneLast));
+    std::printf("  the job with a no-op window: %.0f ms -> %.3f times the fetches alone\n",
+                Median(headless), Median(headless) / Median(alone));
+    std::printf(
+        "  CPU time (median): window %.0f ms (of which the window thread %.0f ms), no-op "
+        "window %.0f ms, fetches alone %.0f ms\n",
+        Median(windowCpu), Median(windowThreadCpu), Median(headlessCpu), Median(aloneCpu));
     if (!complete) {
         std::printf("  WARNING: some walk did not end with every row and 状态：获取完成\n");
     }
