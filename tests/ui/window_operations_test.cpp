@@ -369,7 +369,7 @@ void WindowOperationsTest::callsQueuedWhenTheWindowGoesAreDropped() {
     while (!calling) {
         std::this_thread::yield();
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     QVERIFY(!job.Done());
     // The window goes with the call still queued: the job is released, the
     // call never runs.
