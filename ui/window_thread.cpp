@@ -3,20 +3,20 @@
 
 #include <QMetaObject>
 
-#include <sched.h>
-
 #include <chrono>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long the job looks out for its call's end before it sleeps, and the
-// window thread for a job's next call before it returns to its event loop:
-// about what a sleep and a wake-up cost. A call that takes longer (the window
-// thread is painting, or a question waits for the user) is waited for asleep.
-constexpr auto JobLookout = std::chrono::microseconds(50);
-constexpr auto WindowLookout = std::chrono::microseconds(30);
+// How long a job looks out for the end of a call that the window thread is
+// already draining calls for, and the window thread for a job's next call,
+// before each goes to sleep. A few microseconds: as long as a call and the
+// gap between two calls of a job take when both threads have a processor.
+// When one of them has none (the machine is busy), looking out longer would
+// only keep a processor from the other, so both are short and never yield.
+constexpr auto JobLookout = std::chrono::microseconds(10);
+constexpr auto WindowLookout = std::chrono::microseconds(10);
 // The longest the window thread runs job calls before its other events
 // (timers, input, painting) get their turn.
 constexpr auto LongestDrain = std::chrono::milliseconds(5);
@@ -24,7 +24,7 @@ constexpr auto LongestDrain = std::chrono::milliseconds(5);
 // Tells the processor that this is a wait loop.
 inline void Relax() {
 #if defined(__x86_64__) || defined(__i386__)
-    sched_yield();
+    __builtin_ia32_pause();
 #elif defined(__aarch64__)
     __asm__ __volatile__("yield");
 #endif
@@ -51,11 +51,13 @@ void Waiter::MarkGone() {
     woken_.notify_all();
 }
 
-bool Waiter::Wait(const std::stop_token& stop) {
-    const Clock::time_point lookoutEnd = Clock::now() + JobLookout;
-    while (!gone_.load(std::memory_order_acquire) && !stop.stop_requested() &&
-           Clock::now() < lookoutEnd) {
-        Relax();
+bool Waiter::Wait(const std::stop_token& stop, bool lookOut) {
+    if (lookOut) {
+        const Clock::time_point lookoutEnd = Clock::now() + JobLookout;
+        while (!gone_.load(std::memory_order_acquire) && !stop.stop_requested() &&
+               Clock::now() < lookoutEnd) {
+            Relax();
+        }
     }
     // Taking the lock before notifying means the wake cannot fall between the
     // test of the condition and the start of the wait.
@@ -86,7 +88,7 @@ JobCalls::~JobCalls() {
     }
 }
 
-void JobCalls::Push(std::function<void()> call) {
+bool JobCalls::Push(std::function<void()> call) {
     bool post = false;
     {
         std::lock_guard lock(mutex_);
@@ -98,6 +100,7 @@ void JobCalls::Push(std::function<void()> call) {
     if (post) {
         window_thread_detail::Post(this, [this] { Drain(); });
     }
+    return !post;
 }
 
 void JobCalls::Drain() {

@@ -8,11 +8,13 @@
 // is every call still queued when the window goes away.
 //
 // A job makes its calls in bursts (adding a row is seven calls in a row) and
-// each would otherwise cost two thread wake-ups, which on a loaded machine
-// take longer than the call itself. So the window thread, having run a job's
-// call, looks out for the next one for a few microseconds before it goes back
-// to its event loop, and the job looks out for its call's end a moment
-// before it sleeps. Neither looks out longer than a sleep and a wake-up cost.
+// each would otherwise cost two thread wake-ups, which take longer than the
+// call itself. So the window thread, having run a job's call, looks out for
+// the next one for a few microseconds before it goes back to its event loop,
+// and a job whose call finds the window thread still at it looks out for the
+// call's end before it sleeps. Neither looks out longer than a few
+// microseconds, and neither yields the processor while it does: on a busy
+// machine that would hand it to another program for a whole time slice.
 //
 // The window must outlive the jobs that call it: job control stops a job
 // before the window is destroyed.
@@ -43,7 +45,9 @@ class Waiter {
     // The call is gone, run or dropped; wakes the job either way.
     void MarkGone();
     // True when the call ran; false when it was dropped or the stop came first.
-    bool Wait(const std::stop_token& stop);
+    // lookOut: the window thread is draining calls already, so the call may
+    // end within microseconds; look out for that before going to sleep.
+    bool Wait(const std::stop_token& stop, bool lookOut = false);
 
   private:
     std::mutex mutex_;
@@ -80,8 +84,9 @@ class JobCalls : public QObject {
     ~JobCalls() override;
 
     // Queues call from any thread; it runs on the window thread after every
-    // call queued before it.
-    void Push(std::function<void()> call);
+    // call queued before it. True when the window thread was draining calls
+    // already (or about to), false when this call had to wake it.
+    bool Push(std::function<void()> call);
 
   private:
     void Drain();
@@ -115,14 +120,15 @@ bool RunOnWindowThread(JobCalls* calls, Fn fn) {
         return false;
     }
     auto waiter = std::make_shared<Waiter>();
-    calls->Push([ticket = std::make_shared<Ticket>(waiter), stop, fn = std::move(fn)]() mutable {
-        if (stop.stop_requested()) {
-            return;
-        }
-        fn();
-        ticket->MarkRan();
-    });
-    return waiter->Wait(stop);
+    const bool draining = calls->Push(
+        [ticket = std::make_shared<Ticket>(waiter), stop, fn = std::move(fn)]() mutable {
+            if (stop.stop_requested()) {
+                return;
+            }
+            fn();
+            ticket->MarkRan();
+        });
+    return waiter->Wait(stop, draining);
 }
 
 // Like RunOnWindowThread, for a call with a result: fallback when it did not run.
