@@ -3,6 +3,8 @@
 
 #include <QMetaObject>
 
+#include <sched.h>
+
 #include <chrono>
 
 namespace {
@@ -11,18 +13,23 @@ using Clock = std::chrono::steady_clock;
 
 // How long a job looks out for the end of a call that the window thread is
 // already draining calls for, and the window thread for a job's next call,
-// before each goes to sleep. A few microseconds: as long as a call and the
-// gap between two calls of a job take when both threads have a processor.
-// When one of them has none (the machine is busy), looking out longer would
-// only keep a processor from the other, so both are short and never yield.
-constexpr auto JobLookout = std::chrono::microseconds(10);
-constexpr auto WindowLookout = std::chrono::microseconds(10);
+// before each goes to sleep: about what a sleep and a wake-up cost.
+constexpr auto JobLookout = std::chrono::microseconds(50);
+constexpr auto WindowLookout = std::chrono::microseconds(30);
 // The longest the window thread runs job calls before its other events
 // (timers, input, painting) get their turn.
 constexpr auto LongestDrain = std::chrono::milliseconds(5);
 
-// Tells the processor that this is a wait loop.
-inline void Relax() {
+// One step of looking out for the thread last seen on partnerCpu. On the
+// same processor the other thread can only go on if this one steps aside,
+// so it yields; on another, yielding would hand this processor to some
+// other program for a whole time slice on a busy machine, so it only tells
+// the processor that this is a wait loop.
+inline void LookOutStep(int partnerCpu) {
+    if (partnerCpu == sched_getcpu()) {
+        sched_yield();
+        return;
+    }
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
 #elif defined(__aarch64__)
@@ -51,12 +58,12 @@ void Waiter::MarkGone() {
     woken_.notify_all();
 }
 
-bool Waiter::Wait(const std::stop_token& stop, bool lookOut) {
-    if (lookOut) {
+bool Waiter::Wait(const std::stop_token& stop, const std::atomic<int>* windowCpu) {
+    if (windowCpu != nullptr) {
         const Clock::time_point lookoutEnd = Clock::now() + JobLookout;
         while (!gone_.load(std::memory_order_acquire) && !stop.stop_requested() &&
                Clock::now() < lookoutEnd) {
-            Relax();
+            LookOutStep(windowCpu->load(std::memory_order_relaxed));
         }
     }
     // Taking the lock before notifying means the wake cannot fall between the
@@ -90,6 +97,7 @@ JobCalls::~JobCalls() {
 
 bool JobCalls::Push(std::function<void()> call) {
     bool post = false;
+    jobCpu_.store(sched_getcpu(), std::memory_order_relaxed);
     {
         std::lock_guard lock(mutex_);
         calls_.push_back(std::move(call));
@@ -105,6 +113,7 @@ bool JobCalls::Push(std::function<void()> call) {
 
 void JobCalls::Drain() {
     const Clock::time_point drainEnd = Clock::now() + LongestDrain;
+    windowCpu_.store(sched_getcpu(), std::memory_order_relaxed);
     for (;;) {
         std::function<void()> call;
         std::uint64_t seen = 0;
@@ -128,7 +137,7 @@ void JobCalls::Drain() {
         // The queue is empty: look out a moment for the job's next call.
         const Clock::time_point lookoutEnd = Clock::now() + WindowLookout;
         while (pushedSeen_.load(std::memory_order_acquire) == seen && Clock::now() < lookoutEnd) {
-            Relax();
+            LookOutStep(jobCpu_.load(std::memory_order_relaxed));
         }
         if (pushedSeen_.load(std::memory_order_acquire) == seen) {
             break;

@@ -10,11 +10,11 @@
 // A job makes its calls in bursts (adding a row is seven calls in a row) and
 // each would otherwise cost two thread wake-ups, which take longer than the
 // call itself. So the window thread, having run a job's call, looks out for
-// the next one for a few microseconds before it goes back to its event loop,
+// the next one for some microseconds before it goes back to its event loop,
 // and a job whose call finds the window thread still at it looks out for the
-// call's end before it sleeps. Neither looks out longer than a few
-// microseconds, and neither yields the processor while it does: on a busy
-// machine that would hand it to another program for a whole time slice.
+// call's end before it sleeps. Neither looks out longer than a sleep and a
+// wake-up cost, and each yields its processor only to the other thread: when
+// both run on the same one.
 //
 // The window must outlive the jobs that call it: job control stops a job
 // before the window is destroyed.
@@ -45,9 +45,10 @@ class Waiter {
     // The call is gone, run or dropped; wakes the job either way.
     void MarkGone();
     // True when the call ran; false when it was dropped or the stop came first.
-    // lookOut: the window thread is draining calls already, so the call may
-    // end within microseconds; look out for that before going to sleep.
-    bool Wait(const std::stop_token& stop, bool lookOut = false);
+    // windowCpu: the window thread is draining calls already, on that
+    // processor, so the call may end within microseconds; look out for that
+    // before going to sleep.
+    bool Wait(const std::stop_token& stop, const std::atomic<int>* windowCpu = nullptr);
 
   private:
     std::mutex mutex_;
@@ -87,6 +88,8 @@ class JobCalls : public QObject {
     // call queued before it. True when the window thread was draining calls
     // already (or about to), false when this call had to wake it.
     bool Push(std::function<void()> call);
+    // The processor the window thread last drained calls on.
+    const std::atomic<int>& WindowCpu() const { return windowCpu_; }
 
   private:
     void Drain();
@@ -95,7 +98,9 @@ class JobCalls : public QObject {
     std::deque<std::function<void()>> calls_;
     std::uint64_t pushed_ = 0;  // calls queued so far
     std::atomic<std::uint64_t> pushedSeen_{0};
-    bool draining_ = false;  // a drain is queued or running: Push posts no other
+    bool draining_ = false;           // a drain is queued or running: Push posts no other
+    std::atomic<int> windowCpu_{-1};  // processors the two sides last ran on
+    std::atomic<int> jobCpu_{-1};
 };
 
 namespace window_thread_detail {
@@ -128,7 +133,7 @@ bool RunOnWindowThread(JobCalls* calls, Fn fn) {
             fn();
             ticket->MarkRan();
         });
-    return waiter->Wait(stop, draining);
+    return waiter->Wait(stop, draining ? &calls->WindowCpu() : nullptr);
 }
 
 // Like RunOnWindowThread, for a call with a result: fallback when it did not run.
