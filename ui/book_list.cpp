@@ -32,8 +32,9 @@ const std::array<Column, BookListView::ColumnCount> Columns = {{
     {"下载状态", 100, Centred},
 }};
 
-// Draws each cell with a grid line on its right and bottom edge, and without
-// the hover highlight some styles add.
+// Draws each cell with a grid line on its right and bottom edge, without the
+// hover highlight some styles add, and without a focus frame around one cell
+// of the row: the whole row is the list's unit.
 class GridDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -41,7 +42,7 @@ class GridDelegate : public QStyledItemDelegate {
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         QStyleOptionViewItem plain(option);
-        plain.state &= ~QStyle::State_MouseOver;
+        plain.state &= ~(QStyle::State_MouseOver | QStyle::State_HasFocus);
         QStyledItemDelegate::paint(painter, plain, index);
         painter->save();
         painter->setPen(option.palette.color(QPalette::Midlight));
@@ -52,35 +53,73 @@ class GridDelegate : public QStyledItemDelegate {
     }
 };
 
+// The headings. Their texts, font and style hardly ever change, but the table
+// asks for their size again after every row added (the tree did the same),
+// and measuring seven CJK headings each time was the largest part of adding a
+// row. So the size is measured once and again only when font or style change.
+class Headings : public QHeaderView {
+  public:
+    explicit Headings(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+    // A heading's text changed.
+    void Remeasure() { size_ = QSize(); }
+
+    QSize sizeHint() const override {
+        if (!size_.isValid()) {
+            size_ = QHeaderView::sizeHint();
+        }
+        return size_;
+    }
+
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+            size_ = QSize();
+        }
+        return QHeaderView::event(event);
+    }
+
+  private:
+    mutable QSize size_;
+};
+
 }  // namespace
 
-BookListView::BookListView(QWidget* parent) : QTreeWidget(parent) {
-    setColumnCount(ColumnCount);
-    auto* headings = new QTreeWidgetItem;
+BookListView::BookListView(QWidget* parent) : QTableWidget(0, ColumnCount, parent) {
+    auto* headings = new Headings(this);
+    setHorizontalHeader(headings);
+    connect(model(), &QAbstractItemModel::headerDataChanged, headings, &Headings::Remeasure);
     for (int c = 0; c < ColumnCount; ++c) {
-        headings->setText(c, QString::fromUtf8(Columns[c].heading));
-        headings->setTextAlignment(c, Columns[c].alignment);
+        auto* heading = new QTableWidgetItem(QString::fromUtf8(Columns[c].heading));
+        heading->setTextAlignment(Columns[c].alignment);
+        setHorizontalHeaderItem(c, heading);
     }
-    setHeaderItem(headings);
 
-    QHeaderView* head = header();
+    QHeaderView* head = horizontalHeader();
     head->setStretchLastSection(false);
     head->setSectionsMovable(true);
     head->setFirstSectionMovable(true);
     head->setSectionsClickable(false);
     head->setSortIndicatorShown(false);
+    head->setHighlightSections(false);
     for (int c = 0; c < ColumnCount; ++c) {
         head->resizeSection(c, Columns[c].width);
     }
+    // No row headings; rows are one line high.
+    QHeaderView* rows = verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    FitRowHeight();
 
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
+    setShowGrid(false);  // the delegate draws the grid lines
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setHorizontalScrollMode(ScrollPerPixel);
     setSortingEnabled(false);
     setEditTriggers(NoEditTriggers);
     setSelectionMode(SingleSelection);
     setSelectionBehavior(SelectRows);
-    setAllColumnsShowFocus(true);
     setMouseTracking(false);
     setContextMenuPolicy(Qt::NoContextMenu);
     setItemDelegate(new GridDelegate(this));
@@ -94,47 +133,127 @@ BookListView::BookListView(QWidget* parent) : QTreeWidget(parent) {
     colours.setColor(QPalette::Text, Qt::black);
     setPalette(colours);
 
-    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        if (current != nullptr) {
-            emit CurrentRowMoved(indexOfTopLevelItem(current));
-        }
-    });
+    frame_.setSingleShot(true);
+    frame_.setInterval(FrameMs);
+    connect(&frame_, &QTimer::timeout, this, &BookListView::EndFrame);
+
+    connect(this, &QTableWidget::currentCellChanged, this,
+            [this](int row, int, int previousRow, int) {
+                if (row >= 0 && row != previousRow) {
+                    emit CurrentRowMoved(row);
+                }
+            });
+}
+
+void BookListView::FitRowHeight() {
+    QStyleOptionViewItem cell;
+    initViewItemOption(&cell);
+    cell.features |= QStyleOptionViewItem::HasDisplay;
+    cell.text = QStringLiteral("Ag测");
+    const QSize line = style()->sizeFromContents(QStyle::CT_ItemViewItem, &cell, QSize(), this);
+    verticalHeader()->setDefaultSectionSize(line.height());
 }
 
 int BookListView::AddRow() {
-    auto* item = new QTreeWidgetItem;
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    PaceRepaints();
+    const int row = rowCount();
+    insertRow(row);
     for (int c = 0; c < ColumnCount; ++c) {
-        item->setTextAlignment(c, Columns[c].alignment);
+        auto* cell = new QTableWidgetItem;
+        cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        cell->setTextAlignment(Columns[c].alignment);
+        setItem(row, c, cell);
     }
-    addTopLevelItem(item);
-    return indexOfTopLevelItem(item);
-}
-
-QTreeWidgetItem* BookListView::Row(int row) const {
-    return row >= 0 && row < topLevelItemCount() ? topLevelItem(row) : nullptr;
+    return row;
 }
 
 int BookListView::SelectedRow() const {
-    const QList<QTreeWidgetItem*> selected = selectedItems();
-    return selected.isEmpty() ? -1 : indexOfTopLevelItem(selected.first());
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void BookListView::SelectRow(int row) {
+    PaceRepaints();
+    if (row < 0) {
+        clearSelection();
+        return;
+    }
+    if (!HasRow(row)) {
+        return;
+    }
+    // Moving the current row raises CurrentRowMoved, whose handler scrolls;
+    // scrolling here as well covers a row that was current already.
+    setCurrentCell(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollToItem(item(row, 0));
+}
+
+void BookListView::EnsureVisible(int row) {
+    if (HasRow(row)) {
+        PaceRepaints();
+        scrollToItem(item(row, 0), QAbstractItemView::EnsureVisible);
+    }
+}
+
+void BookListView::DeleteRow(int row) {
+    if (HasRow(row)) {
+        PaceRepaints();
+        removeRow(row);
+    }
+}
+
+void BookListView::Clear() {
+    PaceRepaints();
+    setRowCount(0);
 }
 
 void BookListView::SetCell(int row, int column, const QString& text) {
-    QTreeWidgetItem* item = Row(row);
-    if (item == nullptr || column < 0 || column >= ColumnCount) {
+    QTableWidgetItem* cell = item(row, column);
+    if (cell == nullptr) {
         return;
     }
-    item->setData(column, WholeTextRole, text);
-    item->setText(column, text.left(MaxShownLength));
+    cell->setData(WholeTextRole, text);
+    cell->setText(text.left(MaxShownLength));
 }
 
 QString BookListView::Cell(int row, int column) const {
-    const QTreeWidgetItem* item = Row(row);
-    if (item == nullptr || column < 0 || column >= ColumnCount) {
-        return {};
+    const QTableWidgetItem* cell = item(row, column);
+    return cell == nullptr ? QString() : cell->data(WholeTextRole).toString();
+}
+
+void BookListView::PaceRepaints() {
+    if (!frame_.isActive()) {
+        frame_.start();
+        return;
     }
-    return item->data(column, WholeTextRole).toString();
+    if (!held_) {
+        // Painting skips a widget whose updates are off and leaves its old
+        // pixels; turning them on again repaints the whole list once.
+        held_ = true;
+        setUpdatesEnabled(false);
+    }
+}
+
+void BookListView::EndFrame() {
+    if (held_) {
+        held_ = false;
+        setUpdatesEnabled(true);
+        // What changed during this frame is painted now; a change during the
+        // next one waits for its end.
+        frame_.start();
+    }
+}
+
+void BookListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                               const QList<int>& roles) {
+    PaceRepaints();
+    QTableWidget::dataChanged(topLeft, bottomRight, roles);
+}
+
+void BookListView::changeEvent(QEvent* event) {
+    QTableWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        FitRowHeight();
+    }
 }
 
 void BookListView::mousePressEvent(QMouseEvent* event) {
@@ -143,11 +262,11 @@ void BookListView::mousePressEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
-    QTreeWidget::mousePressEvent(event);
+    QTableWidget::mousePressEvent(event);
 }
 
 void BookListView::mouseReleaseEvent(QMouseEvent* event) {
-    QTreeWidget::mouseReleaseEvent(event);
+    QTableWidget::mouseReleaseEvent(event);
     if (event->button() == Qt::RightButton) {
         emit RightClicked(event->globalPosition().toPoint());
     }

@@ -2,11 +2,16 @@
 // selection that stays highlighted without the focus, grid lines, headings
 // that can be dragged into another order (cells keep their column index), no
 // sorting and no editing.
+//
+// A table view, not a tree view: a tree view lays out all its rows again
+// after every row added, so a category walk that adds a row per book and
+// scrolls to it slowed down with every row; a table adds a row in constant time.
 #pragma once
 
-#include <QTreeWidget>
+#include <QTableWidget>
+#include <QTimer>
 
-class BookListView : public QTreeWidget {
+class BookListView : public QTableWidget {
     Q_OBJECT
 
   public:
@@ -16,10 +21,18 @@ class BookListView : public QTreeWidget {
 
     // Appends a row of empty cells and returns its index.
     int AddRow();
-    // The item of a row; nullptr when the row does not exist.
-    QTreeWidgetItem* Row(int row) const;
+    bool HasRow(int row) const { return row >= 0 && row < rowCount(); }
     // Index of the selected row; -1 when none is selected.
     int SelectedRow() const;
+    // row >= 0: the only selected row and the current one, scrolled into
+    // view; row < 0: no row selected. A row that does not exist changes nothing.
+    void SelectRow(int row);
+    // Scrolls so that the whole row is visible; a row that does not exist is ignored.
+    void EnsureVisible(int row);
+    // Removes the row; the rows after it move up. A row that does not exist is ignored.
+    void DeleteRow(int row);
+    // Removes every row; the headings stay.
+    void Clear();
 
     // Sets one cell; a row or column that does not exist is ignored. The cell
     // keeps the whole text but shows at most MaxShownLength characters, so a
@@ -29,6 +42,16 @@ class BookListView : public QTreeWidget {
     QString Cell(int row, int column) const;
 
     static constexpr int MaxShownLength = 259;
+
+    // A job changes the list hundreds of times a second (a row for every book
+    // found, a count for every chapter saved), far faster than anyone can
+    // see, and painting the rows after each change would cost more than the
+    // job itself. So the list is painted at most once per frame while changes
+    // keep coming: the first change after a quiet frame shows at once, later
+    // ones at the end of the frame, together. The list's own changes above
+    // call it; changing a cell any other way does too.
+    void PaceRepaints();
+    static constexpr int FrameMs = 40;
 
   signals:
     // The right mouse button was released over the rows or the empty space
@@ -40,4 +63,15 @@ class BookListView : public QTreeWidget {
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+
+  private:
+    // Every row is as high as one line of the list's font in a cell.
+    void FitRowHeight();
+    void EndFrame();
+
+    QTimer frame_;
+    bool held_ = false;  // painting waits for the end of the frame
 };

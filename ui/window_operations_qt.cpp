@@ -29,21 +29,24 @@ Text ToText(const QString& text) {
 
 }  // namespace
 
+QtWindowOperations::QtWindowOperations(MainWindow& window)
+    : window_(window), calls_(new JobCalls(&window)) {}
+
 void QtWindowOperations::SetStatusText(const Text& text) {
-    RunOnWindowThread(&window_, [w = &window_, s = ToQString(text)] { w->SetStatusText(s); });
+    RunOnWindowThread(calls_, [w = &window_, s = ToQString(text)] { w->SetStatusText(s); });
 }
 
 void QtWindowOperations::SetProgress(int v) {
-    RunOnWindowThread(&window_, [w = &window_, v] { w->ProgressBar()->SetStoredPosition(v); });
+    RunOnWindowThread(calls_, [w = &window_, v] { w->ProgressBar()->SetStoredPosition(v); });
 }
 
 int QtWindowOperations::GetProgress() {
-    return ReadOnWindowThread(&window_, 0,
+    return ReadOnWindowThread(calls_, 0,
                               [w = &window_] { return w->ProgressBar()->StoredPosition(); });
 }
 
 void QtWindowOperations::SetTimerPeriod(JobTimer timer, int ms) {
-    RunOnWindowThread(&window_, [w = &window_, timer, ms = std::max(ms, 0)] {
+    RunOnWindowThread(calls_, [w = &window_, timer, ms = std::max(ms, 0)] {
         QTimer* t = w->Timer(timer);
         const int current = t->isActive() ? t->interval() : 0;
         // The same period again leaves a running timer in its rhythm.
@@ -58,66 +61,43 @@ void QtWindowOperations::SetTimerPeriod(JobTimer timer, int ms) {
 }
 
 int QtWindowOperations::ListAddRow() {
-    return ReadOnWindowThread(&window_, -1, [w = &window_] { return w->BookList()->AddRow(); });
+    return ReadOnWindowThread(calls_, -1, [w = &window_] { return w->BookList()->AddRow(); });
 }
 
 void QtWindowOperations::ListSetCell(int row, int column, const Text& text) {
-    RunOnWindowThread(&window_, [w = &window_, row, column, s = ToQString(text)] {
+    RunOnWindowThread(calls_, [w = &window_, row, column, s = ToQString(text)] {
         w->BookList()->SetCell(row, column, s);
     });
 }
 
 Text QtWindowOperations::ListGetCell(int row, int column) {
-    return ToText(ReadOnWindowThread(&window_, QString(), [w = &window_, row, column] {
+    return ToText(ReadOnWindowThread(calls_, QString(), [w = &window_, row, column] {
         return w->BookList()->Cell(row, column);
     }));
 }
 
 int QtWindowOperations::ListSelectedRow() {
-    return ReadOnWindowThread(&window_, -1,
-                              [w = &window_] { return w->BookList()->SelectedRow(); });
+    return ReadOnWindowThread(calls_, -1, [w = &window_] { return w->BookList()->SelectedRow(); });
 }
 
 void QtWindowOperations::ListSelectRow(int row) {
-    RunOnWindowThread(&window_, [w = &window_, row] {
-        BookListView* list = w->BookList();
-        if (row < 0) {
-            list->clearSelection();
-            return;
-        }
-        if (QTreeWidgetItem* item = list->Row(row); item != nullptr) {
-            // Moving the current row raises BookListRowFocused, whose handler
-            // scrolls; scrolling here as well covers a row that was current already.
-            list->setCurrentItem(item, 0,
-                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-            list->scrollToItem(item);
-        }
-    });
+    RunOnWindowThread(calls_, [w = &window_, row] { w->BookList()->SelectRow(row); });
 }
 
 void QtWindowOperations::ListDeleteRow(int row) {
-    RunOnWindowThread(&window_, [w = &window_, row] {
-        BookListView* list = w->BookList();
-        if (list->Row(row) != nullptr) {
-            delete list->takeTopLevelItem(row);
-        }
-    });
+    RunOnWindowThread(calls_, [w = &window_, row] { w->BookList()->DeleteRow(row); });
 }
 
 void QtWindowOperations::ListClear() {
-    RunOnWindowThread(&window_, [w = &window_] { w->BookList()->clear(); });
+    RunOnWindowThread(calls_, [w = &window_] { w->BookList()->Clear(); });
 }
 
 void QtWindowOperations::ListEnsureVisible(int row) {
-    RunOnWindowThread(&window_, [w = &window_, row] {
-        if (QTreeWidgetItem* item = w->BookList()->Row(row); item != nullptr) {
-            w->BookList()->scrollToItem(item, QAbstractItemView::EnsureVisible);
-        }
-    });
+    RunOnWindowThread(calls_, [w = &window_, row] { w->BookList()->EnsureVisible(row); });
 }
 
 void QtWindowOperations::SetMenuItemEnabled(MenuItem item, bool enabled) {
-    RunOnWindowThread(&window_,
+    RunOnWindowThread(calls_,
                       [w = &window_, item, enabled] { w->MenuAction(item)->setEnabled(enabled); });
 }
 
@@ -138,7 +118,7 @@ JobInputs QtWindowOperations::ReadJobInputs() {
         bool byName = false, byId = false, byCategory = false;
         QString name, id, pages, category;
     };
-    const Read read = ReadOnWindowThread(&window_, Read{}, [w = &window_] {
+    const Read read = ReadOnWindowThread(calls_, Read{}, [w = &window_] {
         return Read{w->ByNameRadio()->isChecked(),
                     w->ByIdRadio()->isChecked(),
                     w->ByCategoryRadio()->isChecked(),

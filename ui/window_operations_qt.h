@@ -7,12 +7,14 @@
 
 #include "site/window_operations.h"
 
+class JobCalls;
 class MainWindow;
 
 class QtWindowOperations final : public WindowOperations {
   public:
-    // window must outlive every job that calls these operations.
-    explicit QtWindowOperations(MainWindow& window) : window_(window) {}
+    // Made on the window thread; window must outlive every job that calls
+    // these operations.
+    explicit QtWindowOperations(MainWindow& window);
 
     void SetStatusText(const Text& text) override;
     void SetProgress(int v) override;
@@ -38,4 +40,5 @@ class QtWindowOperations final : public WindowOperations {
 
   private:
     MainWindow& window_;
+    JobCalls* calls_;  // a child of the window
 };

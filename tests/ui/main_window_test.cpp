@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +39,19 @@ QString ShownText(const QWidget* w) {
     return {};
 }
 
+// Counts the paint events of one widget.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -59,6 +73,8 @@ class MainWindowTest : public QObject {
     void radiosRaiseClickAlsoWhenChecked();
     void rightClickSelectsTheRowUnderThePointer();
     void rowFocusEventOnlyWhenTheCurrentRowMoves();
+    void fastListChangesArePaintedOncePerFrame();
+    void listRowsAndHeadingsFollowTheFont();
     void closingRaisesClosed();
 
   private:
@@ -201,29 +217,31 @@ void MainWindowTest::bookListColumnsAndStyles() {
                               {"章节数", 80, Qt::AlignHCenter},   {"已下载", 80, Qt::AlignHCenter},
                               {"下载状态", 100, Qt::AlignHCenter}};
     QCOMPARE(list->columnCount(), 7);
-    QCOMPARE(list->topLevelItemCount(), 0);
+    QCOMPARE(list->rowCount(), 0);
     for (int c = 0; c < 7; ++c) {
-        QCOMPARE(list->headerItem()->text(c), QString::fromUtf8(columns[c].heading));
-        QCOMPARE(list->header()->sectionSize(c), columns[c].width);
-        QCOMPARE(Qt::Alignment(list->headerItem()->textAlignment(c)) & Qt::AlignHorizontal_Mask,
+        QCOMPARE(list->horizontalHeaderItem(c)->text(), QString::fromUtf8(columns[c].heading));
+        QCOMPARE(list->horizontalHeader()->sectionSize(c), columns[c].width);
+        QCOMPARE(Qt::Alignment(list->horizontalHeaderItem(c)->textAlignment()) &
+                     Qt::AlignHorizontal_Mask,
                  columns[c].alignment);
     }
     // A new row's cells line up under their headings and cannot be edited.
     const int row = list->AddRow();
     for (int c = 0; c < 7; ++c) {
-        QCOMPARE(Qt::Alignment(list->Row(row)->textAlignment(c)) & Qt::AlignHorizontal_Mask,
+        QCOMPARE(Qt::Alignment(list->item(row, c)->textAlignment()) & Qt::AlignHorizontal_Mask,
                  columns[c].alignment);
+        QVERIFY(!(list->item(row, c)->flags() & Qt::ItemIsEditable));
     }
-    QVERIFY(!(list->Row(row)->flags() & Qt::ItemIsEditable));
 
     QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     QVERIFY(!list->isSortingEnabled());
-    QVERIFY(!list->rootIsDecorated());
-    QVERIFY(list->header()->sectionsMovable() && list->header()->isFirstSectionMovable());
-    QVERIFY(!list->header()->sectionsClickable());
-    QVERIFY(!list->header()->stretchLastSection());
+    QVERIFY(list->verticalHeader()->isHidden());  // nothing before the first column
+    QHeaderView* head = list->horizontalHeader();
+    QVERIFY(head->sectionsMovable() && head->isFirstSectionMovable());
+    QVERIFY(!head->sectionsClickable());
+    QVERIFY(!head->stretchLastSection());
     const QPalette colours = list->palette();
     QCOMPARE(colours.color(QPalette::Inactive, QPalette::Highlight),
              colours.color(QPalette::Active, QPalette::Highlight));
@@ -349,15 +367,15 @@ void MainWindowTest::radiosRaiseClickAlsoWhenChecked() {
 void MainWindowTest::rightClickSelectsTheRowUnderThePointer() {
     BookListView* list = window_->BookList();
     for (int i = 0; i < 3; ++i) {
-        list->Row(list->AddRow())->setText(2, QString::number(i));
+        list->SetCell(list->AddRow(), 2, QString::number(i));
     }
     ShowAndActivate();
     QSignalSpy rightClicks(window_.get(), &MainWindow::BookListRightClicked);
 
-    const QPoint onRow1 = list->visualItemRect(list->Row(1)).center();
+    const QPoint onRow1 = list->visualItemRect(list->item(1, 2)).center();
     QTest::mouseClick(list->viewport(), Qt::RightButton, {}, onRow1);
     QCOMPARE(list->SelectedRow(), 1);
-    QCOMPARE(list->currentItem(), list->Row(1));
+    QCOMPARE(list->currentRow(), 1);
     QCOMPARE(rightClicks.size(), 1);
     QCOMPARE(rightClicks.last().at(0).toPoint(), list->viewport()->mapToGlobal(onRow1));
 
@@ -381,19 +399,65 @@ void MainWindowTest::rowFocusEventOnlyWhenTheCurrentRowMoves() {
     QSignalSpy focused(window_.get(), &MainWindow::BookListRowFocused);
 
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->Row(0)).center());
+                      list->visualItemRect(list->item(0, 2)).center());
     QCOMPARE(focused.size(), 1);
     QCOMPARE(focused.last().at(0).toInt(), 0);
 
     // The same row again, or a selection change that leaves the current row: nothing.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->Row(0)).center());
+                      list->visualItemRect(list->item(0, 2)).center());
     list->clearSelection();
     QCOMPARE(focused.size(), 1);
 
     QTest::keyClick(list, Qt::Key_Down);
     QCOMPARE(focused.size(), 2);
     QCOMPARE(focused.last().at(0).toInt(), 1);
+}
+
+void MainWindowTest::fastListChangesArePaintedOncePerFrame() {
+    BookListView* list = window_->BookList();
+    ShowAndActivate();
+    PaintCounter paints(list->viewport());
+    QTest::qWait(3 * BookListView::FrameMs);
+
+    // Changes as a job makes them, the event loop running between two calls.
+    paints.count = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 200; ++i) {
+        list->PaceRepaints();
+        list->SetCell(list->AddRow(), 5, QString::number(i));
+        QCoreApplication::processEvents();
+    }
+    const qint64 busyMs = clock.elapsed();
+    // The first change is painted at once, later ones at most once a frame.
+    QVERIFY2(paints.count <= busyMs / BookListView::FrameMs + 2,
+             qPrintable(QStringLiteral("%1 paints in %2 ms").arg(paints.count).arg(busyMs)));
+
+    // A change is always painted in the end, and the list paints again.
+    const int before = paints.count;
+    list->SetCell(0, 6, QStringLiteral("last"));
+    QTRY_VERIFY(paints.count > before);
+    QTRY_VERIFY(list->updatesEnabled());
+    QCOMPARE(list->Cell(199, 5), QStringLiteral("199"));
+}
+
+void MainWindowTest::listRowsAndHeadingsFollowTheFont() {
+    BookListView* list = window_->BookList();
+    list->SetCell(list->AddRow(), 2, QStringLiteral("《鬼吹灯》"));
+    ShowAndActivate();
+    const int rowHeight = list->rowHeight(0);
+    const int headingHeight = list->horizontalHeader()->height();
+    // A row holds one line of the list's font.
+    QVERIFY(rowHeight >= list->fontMetrics().height());
+
+    QFont larger = list->font();
+    larger.setPixelSize(larger.pixelSize() * 2);
+    list->setFont(larger);
+    QTRY_VERIFY(list->horizontalHeader()->height() > headingHeight);
+    QVERIFY(list->rowHeight(0) > rowHeight);
+    QVERIFY(list->rowHeight(0) >= QFontMetrics(larger).height());
+    QCOMPARE(list->rowHeight(list->AddRow()), list->rowHeight(0));
 }
 
 void MainWindowTest::closingRaisesClosed() {

@@ -98,6 +98,8 @@ class WindowOperationsTest : public QObject {
     void statusMenuAndJobInputs();
     void jobCallsTakeEffectInOrder();
     void stoppedJobCallsReturnAtOnceAndAreDropped();
+    void callsQueuedWhenTheWindowGoesAreDropped();
+    void aJobCallingWithoutPauseLeavesTheWindowItsEvents();
     void questionFromJobLeavesTheWindowUsable_data();
     void questionFromJobLeavesTheWindowUsable();
     void stopClosesTheOpenQuestion();
@@ -174,21 +176,21 @@ void WindowOperationsTest::rowsAndCells() {
     const Text name = Gbk("《鬼吹灯》");
     ops_->ListSetCell(1, 2, name);
     ops_->ListSetCell(3, 6, Gbk("下载完成"));
-    QCOMPARE(list->Row(1)->text(2), QStringLiteral("《鬼吹灯》"));
+    QCOMPARE(list->item(1, 2)->text(), QStringLiteral("《鬼吹灯》"));
     QCOMPARE(ops_->ListGetCell(1, 2), name);
     QCOMPARE(ops_->ListGetCell(3, 6), Gbk("下载完成"));
     // A huge cell from the site is kept whole but shown cut short.
     const Text longCell(100000, 'x');
     ops_->ListSetCell(0, 5, longCell);
     QCOMPARE(ops_->ListGetCell(0, 5), longCell);
-    QCOMPARE(list->Row(0)->text(5).size(), BookListView::MaxShownLength);
+    QCOMPARE(list->item(0, 5)->text().size(), BookListView::MaxShownLength);
 
     // Rows and columns that do not exist: nothing changes, reads are empty.
     const auto cells = [list] {
         QStringList all;
-        for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        for (int r = 0; r < list->rowCount(); ++r) {
             for (int c = 0; c < list->columnCount(); ++c) {
-                all << list->Row(r)->text(c);
+                all << list->item(r, c)->text();
             }
         }
         return all;
@@ -205,11 +207,11 @@ void WindowOperationsTest::rowsAndCells() {
     ops_->ListDeleteRow(0);
     ops_->ListDeleteRow(3);
     ops_->ListDeleteRow(-1);
-    QCOMPARE(list->topLevelItemCount(), 3);
+    QCOMPARE(list->rowCount(), 3);
     QCOMPARE(ops_->ListGetCell(0, 2), name);
 
     ops_->ListClear();
-    QCOMPARE(list->topLevelItemCount(), 0);
+    QCOMPARE(list->rowCount(), 0);
     QCOMPARE(ops_->ListAddRow(), 0);
 }
 
@@ -222,14 +224,14 @@ void WindowOperationsTest::selectRowMakesOneSelectedCurrentAndVisible() {
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     QSignalSpy focused(window_.get(), &MainWindow::BookListRowFocused);
     const auto visible = [list](int row) {
-        return list->viewport()->rect().contains(list->visualItemRect(list->Row(row)));
+        return list->viewport()->rect().contains(list->visualItemRect(list->item(row, 0)));
     };
 
     ops_->ListSelectRow(3);
     ops_->ListSelectRow(55);
     QCOMPARE(ops_->ListSelectedRow(), 55);
-    QCOMPARE(list->selectedItems().size(), 1);
-    QCOMPARE(list->currentItem(), list->Row(55));
+    QCOMPARE(list->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(list->currentRow(), 55);
     QVERIFY(visible(55));
     QCOMPARE(focused.size(), 2);
     QCOMPARE(focused.last().at(0).toInt(), 55);
@@ -256,13 +258,13 @@ void WindowOperationsTest::selectRowMakesOneSelectedCurrentAndVisible() {
 }
 
 void WindowOperationsTest::movedHeadingKeepsColumnIndex() {
-    QHeaderView* header = window_->BookList()->header();
+    QHeaderView* header = window_->BookList()->horizontalHeader();
     header->moveSection(3, 0);  // 作者 to the front
     QCOMPARE(header->logicalIndex(0), 3);
     ops_->ListAddRow();
     ops_->ListSetCell(0, 3, Gbk("天下霸唱"));
-    QCOMPARE(window_->BookList()->Row(0)->text(3), QStringLiteral("天下霸唱"));
-    QCOMPARE(window_->BookList()->Row(0)->text(0), QString());
+    QCOMPARE(window_->BookList()->item(0, 3)->text(), QStringLiteral("天下霸唱"));
+    QCOMPARE(window_->BookList()->item(0, 0)->text(), QString());
     QCOMPARE(ops_->ListGetCell(0, 3), Gbk("天下霸唱"));
 }
 
@@ -318,12 +320,12 @@ void WindowOperationsTest::jobCallsTakeEffectInOrder() {
     });
     QTRY_VERIFY_WITH_TIMEOUT(job.Done(), 20000);
 
-    QCOMPARE(window_->BookList()->topLevelItemCount(), Rows);
+    QCOMPARE(window_->BookList()->rowCount(), Rows);
     QCOMPARE(int(added.size()), Rows);
     for (int i = 0; i < Rows; ++i) {
         QCOMPARE(added[i], i);
         QCOMPARE(readBack[i], NumberToText(i));
-        QCOMPARE(window_->BookList()->Row(i)->text(1), QString::number(i));
+        QCOMPARE(window_->BookList()->item(i, 1)->text(), QString::number(i));
     }
     QCOMPARE(ops_->ListSelectedRow(), Rows - 1);
     QCOMPARE(progress, 77);
@@ -353,8 +355,48 @@ void WindowOperationsTest::stoppedJobCallsReturnAtOnceAndAreDropped() {
 
     // The call queued before the stop reaches the window thread now, and is dropped.
     QTest::qWait(50);
-    QCOMPARE(window_->BookList()->topLevelItemCount(), 0);
+    QCOMPARE(window_->BookList()->rowCount(), 0);
     QCOMPARE(window_->StatusText(), QStringLiteral("状态：准备就绪"));
+}
+
+void WindowOperationsTest::callsQueuedWhenTheWindowGoesAreDropped() {
+    std::atomic<bool> calling{false};
+    std::atomic<int> added{0};
+    Job job([&] {
+        calling = true;
+        added = ops_->ListAddRow();  // queued; the window thread runs no events
+    });
+    while (!calling) {
+        std::this_thread::yield();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    QVERIFY(!job.Done());
+    // The window goes with the call still queued: the job is released, the
+    // call never runs.
+    window_.reset();
+    QVERIFY(job.DoneWithoutEvents());
+    QCOMPARE(added.load(), -1);
+    ops_.reset();
+    QTest::qWait(20);
+}
+
+void WindowOperationsTest::aJobCallingWithoutPauseLeavesTheWindowItsEvents() {
+    // The window thread runs a job's calls back to back while they come, but
+    // not for so long that its timers stop ticking.
+    std::atomic<int> ticks{0};
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+    timer.start(10);
+    std::atomic<long> calls{0};
+    Job job([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (ticks < 5 && std::chrono::steady_clock::now() < giveUp) {
+            ops_->GetProgress();
+            ++calls;
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(job.Done(), 30000);
+    QVERIFY2(ticks >= 5, qPrintable(QStringLiteral("%1 ticks in %2 calls").arg(ticks).arg(calls)));
 }
 
 void WindowOperationsTest::questionFromJobLeavesTheWindowUsable_data() {
@@ -398,7 +440,7 @@ void WindowOperationsTest::questionFromJobLeavesTheWindowUsable() {
     ops_->SetTimerPeriod(JobTimer::Fetch, 10);
     QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 2, 10000);
     ops_->ListAddRow();
-    QCOMPARE(window_->BookList()->topLevelItemCount(), 1);
+    QCOMPARE(window_->BookList()->rowCount(), 1);
 
     QTest::mouseClick(box->button(button), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(job.Done(), 10000);
@@ -421,7 +463,7 @@ void WindowOperationsTest::stopClosesTheOpenQuestion() {
     QVERIFY(!result);
     QVERIFY(after);
     QTRY_VERIFY_WITH_TIMEOUT(box.isNull() || !box->isVisible(), 10000);
-    QCOMPARE(window_->BookList()->topLevelItemCount(), 0);
+    QCOMPARE(window_->BookList()->rowCount(), 0);
 }
 
 void WindowOperationsTest::messagesFromJob_data() {
@@ -461,7 +503,7 @@ void WindowOperationsTest::questionOnTheWindowThreadIsModal() {
         poll.stop();
         checked = box->windowModality() == Qt::ApplicationModal &&
                   !(box->windowFlags() & Qt::WindowCloseButtonHint) &&
-                  window_->BookList()->topLevelItemCount() == 1;
+                  window_->BookList()->rowCount() == 1;
         QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
     });
     poll.start(10);

@@ -281,6 +281,16 @@ TEST_F(SampleSiteTest, OddIndexPages) {
     using namespace special;
     EXPECT_EQ(ChapterIds(Get(IndexUrl(TenThousandChapters)), TenThousandChapters).Count(), 10000);
 
+    // The download benchmark's book: 2,000 chapters whose pages are about 4 KB.
+    const TextList longBook = ChapterIds(Get(IndexUrl(TwoThousandChapters)), TwoThousandChapters);
+    ASSERT_EQ(longBook.Count(), 2000);
+    for (const int n : {1, 1000, 2000}) {
+        const Text page = Get(ChapterUrl(TwoThousandChapters, longBook.Item(n)));
+        EXPECT_GT(page.size(), 3000u) << n;
+        EXPECT_LT(page.size(), 5500u) << n;
+        EXPECT_NE(CutChapter(page).content, "") << n;
+    }
+
     const TextList repeated = ChapterIds(Get(IndexUrl(RepeatedLinks)), RepeatedLinks);
     EXPECT_EQ(repeated.Count(), 32);
     EXPECT_EQ(std::set<Text>(repeated.Items().begin(), repeated.Items().end()).size(), 20u);

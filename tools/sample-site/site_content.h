@@ -41,6 +41,7 @@ inline constexpr int MissingContentMarker = 9015;  // chapter 2 lacks the conten
 inline constexpr int LongAndControlTitles = 9016;  // 300-byte titles, control characters
 inline constexpr int NoChapters = 9017;            // an index page without chapters
 inline constexpr int PathTrailBytes = 9018;        // characters whose second byte is \ or |
+inline constexpr int TwoThousandChapters = 9019;   // 2,000 chapters of about 4 KB each
 inline constexpr int NoData = 9999;                // "没有数据", like every unknown id
 }  // namespace special
 
