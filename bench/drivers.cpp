@@ -29,51 +29,14 @@
 namespace bench {
 namespace {
 
-// Does nothing and answers No; its one row is the book to download.
-class NoOpWindow final : public WindowOperations {
+// Does nothing, reads nothing and answers No.
+class NoOpWindow : public WindowOperations {
   public:
-    explicit NoOpWindow(const ListedBook& book) : book_(book) {}
-
     void SetStatusText(const Text&) override {}
     void SetProgress(int) override {}
     int GetProgress() override { return 0; }
     void SetTimerPeriod(JobTimer, int) override {}
     int ListAddRow() override { return -1; }
-    void ListSetCell(int, int, const Text&) override {}
-    Text ListGetCell(int row, int column) override {
-        if (row != 0) {
-            return {};
-        }
-        return column == 1 ? book_.id : column == 2 ? book_.name : Text();
-    }
-    int ListSelectedRow() override { return 0; }
-    void ListSelectRow(int) override {}
-    void ListDeleteRow(int) override {}
-    void ListClear() override {}
-    void ListEnsureVisible(int) override {}
-    void SetMenuItemEnabled(MenuItem, bool) override {}
-    void ShowMessage(const Text&) override {}
-    void ShowInfo(const Text&) override {}
-    bool AskYesNo(const Text&) override { return false; }
-    JobInputs ReadJobInputs() override { return {}; }
-
-  private:
-    ListedBook book_;
-};
-
-// Reads the inputs of a category walk and counts the rows it adds.
-class WalkWindow final : public WindowOperations {
-  public:
-    WalkWindow(int pages, std::vector<Clock::time_point>& rows) : pages_(pages), rows_(rows) {}
-
-    void SetStatusText(const Text&) override {}
-    void SetProgress(int) override {}
-    int GetProgress() override { return 0; }
-    void SetTimerPeriod(JobTimer, int) override {}
-    int ListAddRow() override {
-        rows_.push_back(Clock::now());
-        return static_cast<int>(rows_.size()) - 1;
-    }
     void ListSetCell(int, int, const Text&) override {}
     Text ListGetCell(int, int) override { return {}; }
     int ListSelectedRow() override { return -1; }
@@ -85,6 +48,35 @@ class WalkWindow final : public WindowOperations {
     void ShowMessage(const Text&) override {}
     void ShowInfo(const Text&) override {}
     bool AskYesNo(const Text&) override { return false; }
+    JobInputs ReadJobInputs() override { return {}; }
+};
+
+// Its one row, selected, is the book to download.
+class BookWindow final : public NoOpWindow {
+  public:
+    explicit BookWindow(const ListedBook& book) : book_(book) {}
+
+    Text ListGetCell(int row, int column) override {
+        if (row != 0) {
+            return {};
+        }
+        return column == 1 ? book_.id : column == 2 ? book_.name : Text();
+    }
+    int ListSelectedRow() override { return 0; }
+
+  private:
+    ListedBook book_;
+};
+
+// Reads the inputs of a category walk and counts the rows it adds.
+class WalkWindow final : public NoOpWindow {
+  public:
+    WalkWindow(int pages, std::vector<Clock::time_point>& rows) : pages_(pages), rows_(rows) {}
+
+    int ListAddRow() override {
+        rows_.push_back(Clock::now());
+        return static_cast<int>(rows_.size()) - 1;
+    }
     JobInputs ReadJobInputs() override {
         JobInputs inputs;
         inputs.byCategory = true;
@@ -146,7 +138,7 @@ std::string NativeFolder(const Text& programDirectory, const ListedBook& book) {
 
 DownloadRun HeadlessDownload(const Text& programDirectory, const ListedBook& book) {
     DeleteFolderTree(BookFolder(programDirectory, book));
-    NoOpWindow window(book);
+    BookWindow window(book);
     JobState state;
     InitialiseJobState(state);
     std::latch ended(1);
