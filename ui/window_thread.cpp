@@ -16,6 +16,8 @@ using Clock = std::chrono::steady_clock;
 // before each goes to sleep: about what a sleep and a wake-up cost.
 constexpr auto JobLookout = std::chrono::microseconds(50);
 constexpr auto WindowLookout = std::chrono::microseconds(30);
+constexpr int MissesBeforeSkipping = 4;
+constexpr int LookoutEvery = 8;
 // The longest the window thread runs job calls before its other events
 // (timers, input, painting) get their turn.
 constexpr auto LongestDrain = std::chrono::milliseconds(5);
@@ -134,14 +136,23 @@ void JobCalls::Drain() {
             }
             continue;
         }
-        // The queue is empty: look out a moment for the job's next call.
+        // The queue is empty: look out a moment for the job's next call,
+        // unless the job has lately made its calls one at a time (a download
+        // sets one cell per chapter); then only now and again, to notice
+        // when calls come in bursts again.
+        if (missedLookouts_ >= MissesBeforeSkipping && ++drainsSinceLookout_ < LookoutEvery) {
+            break;
+        }
+        drainsSinceLookout_ = 0;
         const Clock::time_point lookoutEnd = Clock::now() + WindowLookout;
         while (pushedSeen_.load(std::memory_order_acquire) == seen && Clock::now() < lookoutEnd) {
             LookOutStep(jobCpu_.load(std::memory_order_relaxed));
         }
         if (pushedSeen_.load(std::memory_order_acquire) == seen) {
+            ++missedLookouts_;
             break;
         }
+        missedLookouts_ = 0;
     }
     std::lock_guard lock(mutex_);
     if (calls_.empty()) {

@@ -10,8 +10,10 @@
 // A job makes its calls in bursts (adding a row is seven calls in a row) and
 // each would otherwise cost two thread wake-ups, which take longer than the
 // call itself. So the window thread, having run a job's call, looks out for
-// the next one for some microseconds before it goes back to its event loop,
-// and a job whose call finds the window thread still at it looks out for the
+// the next one for some microseconds before it goes back to its event loop
+// (when the last few lookouts saw no call, as in a download's one call per
+// chapter, only every eighth time, so as not to burn a processor that the
+// job's fetch needs), and a job whose call finds the window thread still at it looks out for the
 // call's end before it sleeps. Neither looks out longer than a sleep and a
 // wake-up cost, and each yields its processor only to the other thread: when
 // both run on the same one.
@@ -101,6 +103,8 @@ class JobCalls : public QObject {
     bool draining_ = false;           // a drain is queued or running: Push posts no other
     std::atomic<int> windowCpu_{-1};  // processors the two sides last ran on
     std::atomic<int> jobCpu_{-1};
+    int missedLookouts_ = 0;  // window thread only: lookouts in a row that saw no call
+    int drainsSinceLookout_ = 0;
 };
 
 namespace window_thread_detail {
