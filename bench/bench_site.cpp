@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
 #include "text/codec.h"
@@ -54,14 +53,6 @@ std::string WalkListingPage(int page) {
 }  // namespace
 
 int ServeBenchSite() {
-    // SIGINT and SIGTERM are waited for on this thread; the serving threads
-    // inherit the blocked mask.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
     sample_site::SampleSite site(sample_site::SiteOptions{
         .Port = 0, .CloseAfterEachResponse = true, .RecordRequests = false});
     for (int page = 1; page <= WalkPages; ++page) {
@@ -75,16 +66,7 @@ int ServeBenchSite() {
                           return reply;
                       });
     }
-    if (!site.Start()) {
-        std::fprintf(stderr, "bench site: cannot listen on loopback\n");
-        return 1;
-    }
-    std::printf("listening on 127.0.0.1:%d\n", site.Port());
-    std::fflush(stdout);
-    int received = 0;
-    sigwait(&signals, &received);
-    site.Stop();
-    return 0;
+    return sample_site::ServeUntilSignalled(site, "bench site", 0);
 }
 
 SiteProcess::SiteProcess(const std::string& program) {

@@ -40,6 +40,7 @@
 #include "site/site_profile.h"
 #include "text/codec.h"
 #include "text/files.h"
+#include "tools/sample-site/sample_site.h"
 #include "tools/sample-site/site_content.h"
 #include "ui/book_list.h"
 #include "ui/main_window.h"
@@ -475,9 +476,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Every fetch, ours and the children's, goes through the site as the proxy.
-    ::setenv("http_proxy", site.ProxyUrl().c_str(), 1);
-    ::unsetenv("no_proxy");
-    ::unsetenv("NO_PROXY");
+    sample_site::UseAsHttpProxy(site.ProxyUrl());
 
     QApplication app(argc, argv);
     std::printf("bench_pipeline: site on %s, load average at start %s\n", site.ProxyUrl().c_str(),

@@ -36,9 +36,7 @@ class JobsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(site_.Start());
-        ::setenv("http_proxy", site_.BaseUrl().c_str(), 1);
-        ::unsetenv("no_proxy");
-        ::unsetenv("NO_PROXY");
+        sample_site::UseAsHttpProxy(site_.BaseUrl());
         root_ = fs::temp_directory_path() /
                 ("jobs_test_" + std::to_string(::getpid()) + "_" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());

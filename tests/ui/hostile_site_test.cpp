@@ -193,9 +193,7 @@ class HostileSiteTest : public QObject {
     void init() {
         site_ = std::make_unique<sample_site::SampleSite>();
         QVERIFY(site_->Start());
-        qputenv("http_proxy", QByteArray::fromStdString(site_->BaseUrl()));
-        qunsetenv("no_proxy");
-        qunsetenv("NO_PROXY");
+        sample_site::UseAsHttpProxy(site_->BaseUrl());
         // The program folder lies four levels down, so that a name that climbs
         // out of a book folder lands in the watched tree; a file beside it
         // shows anything that would delete outside.

@@ -83,8 +83,7 @@ class ProgramTest : public QObject {
     void init() {
         site_ = std::make_unique<sample_site::SampleSite>();
         QVERIFY(site_->Start());
-        qputenv("http_proxy", QByteArray::fromStdString(site_->BaseUrl()));
-        qunsetenv("no_proxy");
+        sample_site::UseAsHttpProxy(site_->BaseUrl());
         root_ = fs::temp_directory_path() / ("program_test_" + std::to_string(::getpid()));
         fs::remove_all(root_);
         fs::create_directories(root_);

@@ -1,10 +1,8 @@
 // sample-site [--port N] [--close]: serves the local copy of the novel site on
 // 127.0.0.1 until it is interrupted. Port 0 or none picks a free port; the
 // first line on stdout says which: "listening on 127.0.0.1:PORT".
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "tools/sample-site/sample_site.h"
@@ -37,24 +35,6 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Wait for SIGINT or SIGTERM on this thread; the serving threads keep
-    // them blocked (they inherit the mask).
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
     sample_site::SampleSite site(options);
-    if (!site.Start()) {
-        std::fprintf(stderr, "sample-site: cannot listen on 127.0.0.1:%d\n", options.Port);
-        return 1;
-    }
-    std::printf("listening on 127.0.0.1:%d\n", site.Port());
-    std::fflush(stdout);
-
-    int received = 0;
-    sigwait(&signals, &received);
-    site.Stop();
-    return 0;
+    return sample_site::ServeUntilSignalled(site, "sample-site", options.Port);
 }

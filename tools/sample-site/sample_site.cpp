@@ -9,6 +9,7 @@
 #include <httplib.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,6 +17,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -574,6 +578,36 @@ void SampleSite::ClearRequests() {
 }
 void SampleSite::AddRoute(std::string path, Route route) {
     impl_->AddRoute(std::move(path), std::move(route));
+}
+
+int ServeUntilSignalled(SampleSite& site, const char* program, int askedPort) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    if (!site.Start()) {
+        if (askedPort == 0) {
+            std::fprintf(stderr, "%s: cannot listen on loopback\n", program);
+        } else {
+            std::fprintf(stderr, "%s: cannot listen on 127.0.0.1:%d\n", program, askedPort);
+        }
+        return 1;
+    }
+    std::printf("listening on 127.0.0.1:%d\n", site.Port());
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&signals, &received);
+    site.Stop();
+    return 0;
+}
+
+void UseAsHttpProxy(const std::string& proxyUrl) {
+    ::setenv("http_proxy", proxyUrl.c_str(), 1);
+    ::unsetenv("no_proxy");
+    ::unsetenv("NO_PROXY");
 }
 
 }  // namespace sample_site

@@ -75,4 +75,15 @@ class SampleSite {
     std::unique_ptr<Impl> impl_;
 };
 
+// Serves site from the calling thread until SIGINT or SIGTERM: blocks both
+// (the serving threads inherit the mask, so this thread takes them), starts
+// the site, prints "listening on 127.0.0.1:PORT" on stdout, waits, stops.
+// 0; 1 when the port cannot be bound, said on stderr after program's name
+// with the port asked for (0: any).
+int ServeUntilSignalled(SampleSite& site, const char* program, int askedPort);
+
+// Sends every http fetch of this process and its children through proxyUrl,
+// with no exceptions: sets http_proxy and clears no_proxy.
+void UseAsHttpProxy(const std::string& proxyUrl);
+
 }  // namespace sample_site
