@@ -13,10 +13,10 @@
 // the next one for some microseconds before it goes back to its event loop
 // (when the last few lookouts saw no call, as in a download's one call per
 // chapter, only every eighth time, so as not to burn a processor that the
-// job's fetch needs), and a job whose call finds the window thread still at it looks out for the
-// call's end before it sleeps. Neither looks out longer than a sleep and a
-// wake-up cost, and each yields its processor only to the other thread: when
-// both run on the same one.
+// job's fetch needs), and a job whose call finds the window thread still at
+// it looks out for the call's end before it sleeps. Neither looks out longer
+// than a sleep and a wake-up cost, and each yields its processor only to the
+// other thread: when both run on the same one.
 //
 // The window must outlive the jobs that call it: job control stops a job
 // before the window is destroyed.
